@@ -1,0 +1,35 @@
+# Everything a developer or CI needs starts here; see README.md.
+JOBS ?= $(shell nproc)
+CMAKE_GEN = cmake -G Ninja -Wno-dev
+
+.PHONY: all run test bench bootstrap release clean format
+
+all: release
+
+bootstrap:
+	@tools/bootstrap
+
+build/release/build.ninja: | bootstrap
+	$(CMAKE_GEN) -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+
+release: bootstrap build/release/build.ninja
+	cmake --build build/release -j $(JOBS)
+
+run: release
+	build/release/window/varnelo
+
+build/test/build.ninja: | bootstrap
+	$(CMAKE_GEN) -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DVARNELO_SANITIZE=ON
+
+test: bootstrap build/test/build.ninja
+	cmake --build build/test -j $(JOBS)
+	ctest --test-dir build/test --output-on-failure -j $(JOBS)
+
+bench: release
+	build/release/bench/varnelo-bench $(BENCH_ARGS)
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cc')
+
+clean:
+	rm -rf build

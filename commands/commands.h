@@ -1,0 +1,21 @@
+#ifndef VARNELO_COMMANDS_COMMANDS_H_
+#define VARNELO_COMMANDS_COMMANDS_H_
+
+#include <span>
+#include <string_view>
+
+#include "commands/frame.h"
+
+namespace varnelo {
+
+extern const Command kSortByExtension;
+
+// Every command built so far, in the order of the window's buttons.
+std::span<const Command* const> AllCommands();
+
+// The command the driver calls `name`, or nullptr.
+const Command* FindCommand(std::string_view name);
+
+}  // namespace varnelo
+
+#endif  // VARNELO_COMMANDS_COMMANDS_H_

@@ -1,0 +1,36 @@
+#ifndef VARNELO_COMMANDS_HOST_H_
+#define VARNELO_COMMANDS_HOST_H_
+
+#include <string>
+
+namespace varnelo {
+
+// What a command needs of the window it runs in. The window implements it
+// with its controls and message boxes; tests and the driver with scripts.
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Shows `prompt` with OK (the default) and Cancel under `title`, and
+  // answers true only for OK.
+  virtual bool Confirm(const std::string& prompt, const std::string& title) = 0;
+
+  // Shows `text` with OK only, under the application's title.
+  virtual void Report(const std::string& text) = 0;
+
+  // The text of the drop box, as raw path bytes.
+  virtual std::string DropBoxText() = 0;
+
+  // The hidden scratch box through which a command turns a value into text:
+  // the text read back is what the box made of the text written.
+  virtual void SetScratchText(const std::string& text) = 0;
+  virtual std::string ScratchText() = 0;
+
+  // Told as a command works through its files: `done` of `total` (0 when
+  // the total is unknown), and the path of the file at hand.
+  virtual void Progress(int /*done*/, int /*total*/, const std::string& /*item*/) {}
+};
+
+}  // namespace varnelo
+
+#endif  // VARNELO_COMMANDS_HOST_H_

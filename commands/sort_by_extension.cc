@@ -1,0 +1,77 @@
+#include <string>
+#include <vector>
+
+#include "commands/checked.h"
+#include "commands/commands.h"
+#include "commands/extension.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+// Only a visible file with a real extension in its own name has a folder to
+// go to; any other would derive its folder from the path above it.
+bool HasExtensionFolder(const File& file) {
+  std::string_view name = NameOf(file.Path());
+  size_t dot = name.rfind('.');
+  return (file.attributes & (kHidden | kSystem)) == 0 && dot != std::string_view::npos &&
+         dot + 1 < name.size();
+}
+
+void SortByExtension(CommandRun& run) {
+  FileOperations& fs = run.fs;
+  const std::string& lj = run.lj;
+
+  // Pass 1: count the files, so the lists have their size and a folder too
+  // large for the counts is refused before anything changes.
+  int16_t count = 0;
+  for ([[maybe_unused]] const File& file : run.folder->Files()) count = ToInt16(count + 1);
+  std::vector<std::string> extensions(count + 1);
+  std::vector<std::string> paths(count + 1);
+  std::vector<char> copied(count + 1, false);
+
+  // Pass 2: make every extension folder before any file is copied.
+  int16_t index = 0;
+  for (const File& file : run.folder->Files()) {
+    std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
+    if (HasExtensionFolder(file) && fs.Dir(lj + "/" + extension + "/", kDirectory).empty()) {
+      fs.MakeFolder(lj + "/" + extension);
+    }
+    index = ToInt16(index + 1);
+  }
+
+  // Pass 3: give every file its place in its extension folder, while the
+  // source stays where it is.
+  index = 0;
+  for (const File& file : run.folder->Files()) {
+    std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
+    run.Progress(index, count * 2, file.Path());
+    if (HasExtensionFolder(file)) {
+      std::string name = FileOperations::GetBaseName(file.Path()) + "." + extension;
+      fs.CopyInto(file.Path(), lj + "/" + extension, name);
+      Slot(copied, index) = true;
+    }
+    index = ToInt16(index + 1);
+  }
+
+  // Pass 4: collect the source paths through the scratch box.
+  index = 0;
+  for (const File& file : run.folder->Files()) {
+    run.host.SetScratchText(file.Path());
+    Slot(paths, index) = run.host.ScratchText();
+    index = ToInt16(index + 1);
+  }
+
+  // Pass 5: only now delete the sources that still stand and were copied.
+  for (index = 0; index < count; index = ToInt16(index + 1)) {
+    run.Progress(count + index, count * 2, paths[index]);
+    if (copied[index] && !fs.Dir(paths[index], 0).empty()) fs.DeleteFile(paths[index]);
+  }
+}
+
+}  // namespace
+
+extern const Command kSortByExtension = {"extension", "确认按扩展名分类？", kPathNotFound, true,
+                                         &SortByExtension};
+
+}  // namespace varnelo

@@ -1,0 +1,50 @@
+#include "filesystem/failure.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace varnelo {
+
+Failure::Failure(int number, const std::string& context)
+    : std::runtime_error(context + " (failure " + std::to_string(number) + ")"), number_(number) {}
+
+Failure FailureFromErrno(int error, const std::string& context) {
+  int number;
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      number = kPathNotFound;
+      break;
+    case EEXIST:
+    case ENOTEMPTY:
+      number = kFileAlreadyExists;
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EBUSY:
+    case ETXTBSY:
+      number = kPermissionDenied;
+      break;
+    case ENOSPC:
+    case EDQUOT:
+      number = kDiskFull;
+      break;
+    case EXDEV:
+    case EMLINK:
+    case EOPNOTSUPP:
+    case ENOSYS:
+      number = kCrossDevice;
+      break;
+    case ENAMETOOLONG:
+    case EILSEQ:
+      number = kBadFileName;
+      break;
+    default:
+      number = kPathFileAccessError;
+      break;
+  }
+  return Failure(number, context + ": " + std::strerror(error));
+}
+
+}  // namespace varnelo

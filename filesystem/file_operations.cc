@@ -1,0 +1,226 @@
+#include "filesystem/file_operations.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "filesystem/failure.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+constexpr int kSpecialBits = kHidden | kSystem | kDirectory;
+
+int AttributesOf(std::string_view name, EntryKind kind) {
+  int attributes = 0;
+  if (kind == EntryKind::kFolder) attributes |= kDirectory;
+  if (kind == EntryKind::kFolderLink) attributes |= kDirectory | kLink;
+  if (kind == EntryKind::kOther) attributes |= kSystem;
+  if (IsHiddenName(name)) attributes |= kHidden;
+  return attributes;
+}
+
+int AttributesOf(std::string_view name, const EntryInfo& info) {
+  int attributes = AttributesOf(name, info.kind);
+  if (info.is_link) attributes |= kLink;
+  if (!info.writable) attributes |= kReadOnly;
+  return attributes;
+}
+
+bool MatchesMask(int attributes, int mask) { return (attributes & kSpecialBits & ~mask) == 0; }
+
+// Orders names as a listing shows them: without regard to letter case first.
+template <typename T, typename NameOfItem>
+void SortByName(std::vector<T>& items, NameOfItem name_of) {
+  std::vector<std::pair<std::string, size_t>> keys;
+  keys.reserve(items.size());
+  for (size_t i = 0; i < items.size(); ++i) keys.emplace_back(FoldCase(name_of(items[i])), i);
+  std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return name_of(items[a.second]) < name_of(items[b.second]);
+  });
+  std::vector<T> sorted;
+  sorted.reserve(items.size());
+  for (const auto& key : keys) sorted.push_back(std::move(items[key.second]));
+  items = std::move(sorted);
+}
+
+}  // namespace
+
+void RefuseControlCharacters(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash != std::string::npos && HasControlCharacter(std::string_view(path).substr(0, slash))) {
+    throw Failure(kBadFileName, "bad file name");
+  }
+}
+
+std::vector<File> Folder::Files() const { return operations_->Files(path_); }
+
+std::string FileOperations::ExistingFolder(const std::string& path) {
+  std::optional<std::string> folder = resolver_.Folder(path.empty() ? "." : path);
+  if (!folder) throw Failure(kPathNotFound, "no folder " + path);
+  return *folder;
+}
+
+std::string FileOperations::Dir(const std::string& path, int mask) {
+  RefuseControlCharacters(path);
+  listing_.clear();
+  position_ = 0;
+  pending_folder_.clear();
+  if (path.empty()) return "";
+  if (path.back() == '/') {
+    std::optional<std::string> folder = resolver_.Folder(path);
+    if (!folder) return "";
+    if (mask & kDirectory) {
+      // Every folder answers "." first; the listing itself is read only if asked for.
+      pending_folder_ = *folder;
+      pending_mask_ = mask;
+      return ".";
+    }
+    FillListing(*folder, mask);
+    return DirNext();
+  }
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info || entry.info->kind == EntryKind::kOther) return "";
+  std::string name(NameOf(entry.path));
+  return MatchesMask(AttributesOf(name, entry.info->kind), mask) ? name : "";
+}
+
+std::string FileOperations::DirNext() {
+  if (!pending_folder_.empty()) {
+    FillListing(std::exchange(pending_folder_, {}), pending_mask_);
+    position_ = 1;
+  }
+  return position_ < listing_.size() ? listing_[position_++] : "";
+}
+
+void FileOperations::FillListing(const std::string& folder, int mask) {
+  listing_.clear();
+  position_ = 0;
+  std::vector<Entry> entries;
+  try {
+    entries = fs_->ReadFolder(folder);
+  } catch (const Failure&) {
+    // A folder that cannot be read lists as empty.
+  }
+  std::erase_if(entries, [&](const Entry& e) {
+    return e.kind == EntryKind::kOther || !MatchesMask(AttributesOf(e.name, e.kind), mask);
+  });
+  SortByName(entries, [](const Entry& e) -> const std::string& { return e.name; });
+  if (mask & kDirectory) listing_ = {".", ".."};
+  for (Entry& e : entries) listing_.push_back(std::move(e.name));
+}
+
+int FileOperations::GetAttr(const std::string& path) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info) throw Failure(kFileNotFound, "no entry " + path);
+  return AttributesOf(NameOf(entry.path), *entry.info);
+}
+
+void FileOperations::MakeFolder(const std::string& path) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (entry.info) throw Failure(kPathFileAccessError, "already there: " + path);
+  std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
+  std::string name(NameOf(entry.path));
+  fs_->MakeFolder(JoinPath(parent, name));
+  resolver_.Added(parent, {name, EntryKind::kFolder});
+}
+
+void FileOperations::DeleteFile(const std::string& path) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info || entry.info->kind != EntryKind::kFile) {
+    throw Failure(kFileNotFound, "no file " + path);
+  }
+  fs_->DeleteFile(entry.path);
+  resolver_.Removed(entry.path);
+}
+
+void FileOperations::DeleteFileQuietly(const std::string& path) noexcept {
+  try {
+    DeleteFile(path);
+  } catch (...) {
+    // The caller has nothing to do about it.
+  }
+}
+
+void FileOperations::WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
+  if (entry.info && entry.info->kind != EntryKind::kFile) {
+    throw Failure(kPathFileAccessError, "not a file: " + path);
+  }
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append("\r\n");
+  std::string name(NameOf(entry.path));
+  fs_->WriteFile(JoinPath(parent, name), text);
+  resolver_.Added(parent, {name, EntryKind::kFile});
+}
+
+Folder FileOperations::GetFolder(const std::string& path) {
+  if (path.empty() || HasControlCharacter(path)) throw Failure(kPathNotFound, "no folder");
+  return Folder(this, ExistingFolder(path));
+}
+
+std::vector<File> FileOperations::Files(const std::string& folder) {
+  std::vector<File> files;
+  for (const Entry& e : fs_->ReadFolder(folder)) {
+    if (e.kind == EntryKind::kFile) {
+      files.push_back({JoinPath(folder, e.name), AttributesOf(e.name, e.kind)});
+    }
+  }
+  SortByName(files, [](const File& f) { return NameOf(f.path); });
+  return files;
+}
+
+std::string FileOperations::GetBaseName(std::string_view path) {
+  std::string_view name = NameOf(path);
+  return std::string(name.substr(0, name.rfind('.')));
+}
+
+File FileOperations::GetFile(const std::string& path) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info || entry.info->kind != EntryKind::kFile) {
+    throw Failure(kFileNotFound, "no file " + path);
+  }
+  return {entry.path, AttributesOf(NameOf(entry.path), *entry.info), entry.info->mtime};
+}
+
+void FileOperations::DeleteFolder(const std::string& path) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info || entry.info->kind == EntryKind::kFile ||
+      entry.info->kind == EntryKind::kOther) {
+    throw Failure(kPathNotFound, "no folder " + path);
+  }
+  struct Forget {
+    Resolver& resolver;
+    const std::string& path;
+    ~Forget() { resolver.FolderRemoved(path); }
+  } forget{resolver_, entry.path};
+  if (entry.info->kind == EntryKind::kFolderLink) {
+    fs_->RemoveFolder(entry.path);
+    return;
+  }
+  RemoveTree(entry.path);
+}
+
+void FileOperations::RemoveTree(const std::string& folder) {
+  for (const Entry& e : fs_->ReadFolder(folder)) {
+    std::string path = JoinPath(folder, e.name);
+    if (e.kind == EntryKind::kFolder) {
+      RemoveTree(path);
+    } else if (e.kind == EntryKind::kFolderLink) {
+      fs_->RemoveFolder(path);
+    } else {
+      fs_->DeleteFile(path);
+    }
+  }
+  fs_->RemoveFolder(folder);
+}
+
+}  // namespace varnelo

@@ -1,0 +1,48 @@
+#ifndef VARNELO_FILESYSTEM_NAMES_H_
+#define VARNELO_FILESYSTEM_NAMES_H_
+
+#include <string>
+#include <string_view>
+
+namespace varnelo {
+
+// The longest name one folder entry may have, in bytes.
+inline constexpr size_t kMaxNameBytes = 255;
+
+// A key under which names that differ only in letter case are equal. Names in
+// UTF-8 fold every letter (É and é, Я and я); other byte strings fold only
+// their ASCII letters, so two different names never share a key by accident
+// of decoding.
+std::string FoldCase(std::string_view name);
+
+// The name converted to upper case, with the same care for non-UTF-8 names.
+std::string UpperCase(std::string_view name);
+
+// True when `name` is matched by `pattern`, where "*" stands for any run of
+// characters (also none), "?" for one character, and all else for itself.
+// The caller chooses the letter case of both.
+bool WildcardMatch(std::string_view name, std::string_view pattern);
+
+// Hidden entries are those whose names begin with ".", except "." and "..".
+bool IsHiddenName(std::string_view name);
+
+// True when the text holds a character below U+0020, which no path may hold.
+bool HasControlCharacter(std::string_view path);
+
+// The path with every run of "/" made one, and without a trailing "/" (but
+// "/" itself stays). Two spellings of one path give one key.
+std::string NormalizePath(std::string_view path);
+
+// The folder part and the name part of a path, split at its last "/".
+std::string_view ParentOf(std::string_view path);
+std::string_view NameOf(std::string_view path);
+
+// The `n`-th candidate for a name that is taken: "name (n).ext", split at the
+// last "." that is not the first character ("name (n)" without one). When the
+// candidate would exceed kMaxNameBytes, the stem is shortened at a character
+// boundary so that it fits. For n <= 1 the name itself.
+std::string NumberedName(std::string_view name, int n);
+
+}  // namespace varnelo
+
+#endif  // VARNELO_FILESYSTEM_NAMES_H_

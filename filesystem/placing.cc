@@ -1,0 +1,150 @@
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "filesystem/failure.h"
+#include "filesystem/file_operations.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+bool SameIdentity(const EntryInfo& a, const EntryInfo& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+}  // namespace
+
+void FileOperations::BeginCommand(const std::string& folder) {
+  listing_.clear();
+  position_ = 0;
+  pending_folder_.clear();
+  resolver_.Start(folder);
+  if (!folder.empty() && !HasControlCharacter(folder)) SweepTemporaries(NormalizePath(folder), 1);
+}
+
+void FileOperations::SweepTemporaries(const std::string& folder, int depth) {
+  std::vector<Entry> entries;
+  try {
+    entries = fs_->ReadFolder(folder);
+  } catch (const Failure&) {
+    return;  // nothing to sweep where nothing can be read
+  }
+  for (const Entry& e : entries) {
+    std::string path = JoinPath(folder, e.name);
+    if (e.kind == EntryKind::kFile && e.name.starts_with(kTemporaryPrefix)) {
+      try {
+        fs_->DeleteFile(path);
+      } catch (const Failure&) {
+        // Left for a later command; it is hidden and harms nothing meanwhile.
+      }
+    } else if (e.kind == EntryKind::kFolder && depth > 0 && !IsHiddenName(e.name)) {
+      SweepTemporaries(path, depth - 1);
+    }
+  }
+}
+
+std::string FileOperations::FreeName(const std::string& folder, const std::string& name) {
+  RefuseControlCharacters(folder + "/");
+  RefuseControlCharacters(name);
+  NameIndex& index = resolver_.IndexOf(ExistingFolder(folder));
+  int& next = index.NextNumber(name);
+  for (int n = std::max(next, 1);; ++n) {
+    std::string candidate = NumberedName(name, n);
+    if (!index.Find(candidate)) {
+      next = n;
+      return candidate;
+    }
+  }
+}
+
+std::string FileOperations::MoveInto(const std::string& source, const std::string& folder,
+                                     const std::string& name) {
+  return Place(source, folder, name, Placing::kMove);
+}
+
+std::string FileOperations::CopyInto(const std::string& source, const std::string& folder,
+                                     const std::string& name) {
+  return Place(source, folder, name, Placing::kCopy);
+}
+
+bool FileOperations::IsSameEntry(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  if (NameOf(a) != NameOf(b)) return false;
+  auto folder_of = [](const std::string& path) { return JoinPath(ParentOf(path), "."); };
+  std::optional<EntryInfo> parent_a = fs_->Inspect(folder_of(a));
+  std::optional<EntryInfo> parent_b = fs_->Inspect(folder_of(b));
+  return parent_a && parent_b && SameIdentity(*parent_a, *parent_b);
+}
+
+std::string FileOperations::Place(const std::string& source, const std::string& folder,
+                                  const std::string& name, Placing placing) {
+  RefuseControlCharacters(source);
+  RefuseControlCharacters(name);
+  ResolvedPath from = resolver_.Resolve(source);
+  if (!from.info || from.info->kind != EntryKind::kFile) {
+    throw Failure(kFileNotFound, "no file " + source);
+  }
+  RefuseControlCharacters(folder + "/");
+  std::string target_folder = ExistingFolder(folder);
+  NameIndex& index = resolver_.IndexOf(target_folder);
+  int& next = index.NextNumber(name);
+  for (int n = std::max(next, 1);; ++n) {
+    std::string candidate = NumberedName(name, n);
+    std::string target = JoinPath(target_folder, candidate);
+    if (const Entry* taken = index.Find(candidate)) {
+      std::string existing = JoinPath(target_folder, taken->name);
+      if (IsSameEntry(existing, from.path)) return existing;
+      std::optional<EntryInfo> there = fs_->Inspect(existing);
+      if (there && there->kind == EntryKind::kFile && SameIdentity(*there, *from.info)) {
+        // An interrupted run left this very file here under its new name already.
+        if (placing == Placing::kMove) DeleteFile(from.path);
+        return existing;
+      }
+      continue;
+    }
+    try {
+      if (placing == Placing::kMove) {
+        fs_->Rename(from.path, target, false);
+      } else {
+        fs_->Link(from.path, target);
+      }
+    } catch (const Failure& failure) {
+      if (failure.number() == kFileAlreadyExists) {
+        index.Add({candidate, EntryKind::kFile});  // someone else took the name meanwhile
+        continue;
+      }
+      if (failure.number() != kCrossDevice) throw;
+      if (!PlaceAcross(from.path, target)) {
+        index.Add({candidate, EntryKind::kFile});
+        continue;
+      }
+      if (placing == Placing::kMove) fs_->DeleteFile(from.path);
+    }
+    next = n;
+    index.Add({candidate, EntryKind::kFile});
+    if (placing == Placing::kMove) resolver_.Removed(from.path);
+    return target;
+  }
+}
+
+bool FileOperations::PlaceAcross(const std::string& source, const std::string& target) {
+  std::string temporary =
+      JoinPath(ParentOf(target), std::string(kTemporaryPrefix) + std::to_string(getpid()) + "-" +
+                                     std::to_string(++temporaries_made_));
+  fs_->CopyFile(source, temporary);
+  try {
+    fs_->Rename(temporary, target, false);
+  } catch (const Failure& failure) {
+    try {
+      fs_->DeleteFile(temporary);
+    } catch (const Failure&) {
+      // The next command sweeps it away.
+    }
+    if (failure.number() == kFileAlreadyExists) return false;
+    throw;
+  }
+  return true;
+}
+
+}  // namespace varnelo

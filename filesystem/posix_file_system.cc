@@ -1,0 +1,223 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "filesystem/failure.h"
+#include "filesystem/file_system.h"
+
+namespace varnelo {
+namespace {
+
+[[noreturn]] void Fail(const std::string& context) { throw FailureFromErrno(errno, context); }
+
+EntryKind KindOf(const std::string& path, mode_t mode) {
+  if (S_ISREG(mode)) return EntryKind::kFile;
+  if (S_ISDIR(mode)) return EntryKind::kFolder;
+  if (!S_ISLNK(mode)) return EntryKind::kOther;
+  struct stat target;
+  if (stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return EntryKind::kFolderLink;
+  return EntryKind::kFile;
+}
+
+EntryKind KindOfDirent(const std::string& path, unsigned char type) {
+  switch (type) {
+    case DT_REG:
+      return EntryKind::kFile;
+    case DT_DIR:
+      return EntryKind::kFolder;
+    case DT_LNK:
+      return KindOf(path, S_IFLNK);
+    case DT_UNKNOWN: {
+      struct stat info;
+      if (lstat(path.c_str(), &info) != 0) return EntryKind::kOther;
+      return KindOf(path, info.st_mode);
+    }
+    default:
+      return EntryKind::kOther;
+  }
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+bool CopyWithKernel(int from, int to) {
+  for (;;) {
+    ssize_t copied = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (copied == 0) return true;
+    if (copied > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return false;
+    return true;  // a real failure: let the plain loop meet it and report it
+  }
+}
+
+void CopyWithBuffer(int from, int to, const std::string& context) {
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    ssize_t got = read(from, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) Fail(context);
+    if (got == 0) return;
+    for (ssize_t put = 0; put < got;) {
+      ssize_t n = write(to, buffer.data() + put, got - put);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) Fail(context);
+      put += n;
+    }
+  }
+}
+
+void CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
+  std::string target(info.st_size + 1, '\0');
+  ssize_t length = readlink(from.c_str(), target.data(), target.size());
+  if (length < 0) Fail("read link " + from);
+  target.resize(length);
+  if (symlink(target.c_str(), to.c_str()) != 0) Fail("make link " + to);
+  struct timespec times[2] = {info.st_atim, info.st_mtim};
+  utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void CopyData(const std::string& from, const std::string& to, const struct stat& info) {
+  FileDescriptor source(open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (source.get() < 0) Fail("open " + from);
+  FileDescriptor target(open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (target.get() < 0) Fail("create " + to);
+  try {
+    if (!CopyWithKernel(source.get(), target.get())) {
+      if (lseek(source.get(), 0, SEEK_SET) < 0 || ftruncate(target.get(), 0) != 0 ||
+          lseek(target.get(), 0, SEEK_SET) < 0) {
+        Fail("rewind " + from);
+      }
+    }
+    CopyWithBuffer(source.get(), target.get(), "copy " + from + " to " + to);
+    struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (fchmod(target.get(), info.st_mode & 07777) != 0 || futimens(target.get(), times) != 0 ||
+        fdatasync(target.get()) != 0 || close(target.Release()) != 0) {
+      Fail("finish " + to);
+    }
+  } catch (...) {
+    unlink(to.c_str());
+    throw;
+  }
+}
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::vector<Entry> ReadFolder(const std::string& folder) override {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (!dir) Fail("list " + folder);
+    std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    std::vector<Entry> entries;
+    errno = 0;
+    while (struct dirent* d = readdir(dir.get())) {
+      std::string name = d->d_name;
+      if (name == "." || name == "..") continue;
+      entries.push_back({name, KindOfDirent(prefix + name, d->d_type)});
+    }
+    if (errno != 0) Fail("list " + folder);
+    return entries;
+  }
+
+  std::optional<EntryInfo> Inspect(const std::string& path) override {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+      Fail("inspect " + path);
+    }
+    return EntryInfo{KindOf(path, info.st_mode),
+                     S_ISLNK(info.st_mode),
+                     (info.st_mode & S_IWUSR) != 0,
+                     info.st_mtim,
+                     info.st_dev,
+                     info.st_ino};
+  }
+
+  void MakeFolder(const std::string& path) override {
+    if (mkdir(path.c_str(), 0777) != 0) Fail("make folder " + path);
+  }
+
+  void RemoveFolder(const std::string& path) override {
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+      if (unlink(path.c_str()) != 0) Fail("remove link " + path);
+    } else if (rmdir(path.c_str()) != 0) {
+      Fail("remove folder " + path);
+    }
+  }
+
+  void DeleteFile(const std::string& path) override {
+    if (unlink(path.c_str()) != 0) Fail("delete " + path);
+  }
+
+  void Rename(const std::string& from, const std::string& to, bool replace) override {
+    if (replace) {
+      if (rename(from.c_str(), to.c_str()) != 0) Fail("rename " + from);
+      return;
+    }
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+    if (errno != EINVAL && errno != ENOSYS) Fail("rename " + from);
+    // The volume cannot refuse to replace by itself; a link then an unlink can.
+    Link(from, to);
+    DeleteFile(from);
+  }
+
+  void Link(const std::string& from, const std::string& to) override {
+    if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) return;
+    // Volumes without hard links, and protected links, answer EPERM: a copy will do instead.
+    if (errno == EPERM) errno = EXDEV;
+    Fail("link " + from);
+  }
+
+  void CopyFile(const std::string& from, const std::string& to) override {
+    struct stat info;
+    if (lstat(from.c_str(), &info) != 0) Fail("copy " + from);
+    if (S_ISLNK(info.st_mode)) {
+      CopyLink(from, to, info);
+    } else if (S_ISREG(info.st_mode)) {
+      CopyData(from, to, info);
+    } else {
+      throw Failure(kPathFileAccessError, "copy " + from + ": not a file");
+    }
+  }
+
+  void WriteFile(const std::string& path, std::string_view data) override {
+    FileDescriptor file(
+        open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (file.get() < 0) Fail("write " + path);
+    for (size_t put = 0; put < data.size();) {
+      ssize_t n = write(file.get(), data.data() + put, data.size() - put);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) Fail("write " + path);
+      put += n;
+    }
+    if (close(file.Release()) != 0) Fail("write " + path);
+  }
+};
+
+}  // namespace
+
+FileSystem* FileSystem::Default() {
+  static PosixFileSystem* instance = new PosixFileSystem;
+  return instance;
+}
+
+}  // namespace varnelo

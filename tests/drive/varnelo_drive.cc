@@ -1,0 +1,81 @@
+// Runs one command through the command frame exactly as the window does, with
+// the folder as the drop box's text, and prints every box the frame shows:
+//   box<TAB>title<TAB>text
+// Exit status 0 whenever the command ran, whatever it reported.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "commands/commands.h"
+#include "filesystem/file_operations.h"
+
+namespace varnelo {
+namespace {
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+class DriverHost : public Host {
+ public:
+  DriverHost(std::string folder, bool cancel) : folder_(std::move(folder)), cancel_(cancel) {}
+
+  bool Confirm(const std::string& prompt, const std::string& title) override {
+    Print(title, prompt);
+    return !cancel_;
+  }
+  void Report(const std::string& text) override { Print("", text); }
+  std::string DropBoxText() override { return folder_; }
+  void SetScratchText(const std::string& text) override { scratch_ = text; }
+  std::string ScratchText() override { return scratch_; }
+
+ private:
+  static void Print(const std::string& title, const std::string& text) {
+    std::printf("box\t%s\t%s\n", Escaped(title).c_str(), Escaped(text).c_str());
+    std::fflush(stdout);
+  }
+
+  std::string folder_;
+  bool cancel_;
+  std::string scratch_;
+};
+
+int Usage() {
+  std::fprintf(stderr, "usage: varnelo-drive COMMAND FOLDER [--cancel]\ncommands:");
+  for (const Command* command : AllCommands()) std::fprintf(stderr, " %s", command->name);
+  std::fprintf(stderr, "\n");
+  return 2;
+}
+
+int Main(int argc, char** argv) {
+  if (argc < 3 || argc > 4) return Usage();
+  bool cancel = argc == 4;
+  if (cancel && std::strcmp(argv[3], "--cancel") != 0) return Usage();
+  const Command* command = FindCommand(argv[1]);
+  if (command == nullptr) {
+    std::fprintf(stderr, "varnelo-drive: no command \"%s\" is built yet\n", argv[1]);
+    return Usage();
+  }
+  DriverHost host(argv[2], cancel);
+  FileOperations fs(FileSystem::Default());
+  RunCommand(*command, host, fs);
+  return 0;
+}
+
+}  // namespace
+}  // namespace varnelo
+
+int main(int argc, char** argv) { return varnelo::Main(argc, argv); }

@@ -1,0 +1,259 @@
+#include "filesystem/file_operations.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <vector>
+
+#include "filesystem/failure.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/temp_folder.h"
+
+namespace varnelo {
+namespace {
+
+using testing::Exists;
+using testing::FaultyFileSystem;
+using testing::Operation;
+using testing::PutFile;
+using testing::ReadFile;
+using testing::TempFolder;
+
+ino_t InodeOf(const std::string& path) {
+  struct stat info;
+  lstat(path.c_str(), &info);
+  return info.st_ino;
+}
+
+int FailureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Failure& failure) {
+    return failure.number();
+  }
+  return 0;
+}
+
+std::vector<std::string> Listing(FileOperations& ops, const std::string& path, int mask) {
+  std::vector<std::string> names;
+  for (std::string name = ops.Dir(path, mask); !name.empty(); name = ops.DirNext()) {
+    names.push_back(name);
+  }
+  return names;
+}
+
+class FileOperationsTest : public ::testing::Test {
+ protected:
+  TempFolder root_;
+  FileOperations ops_{FileSystem::Default()};
+};
+
+TEST_F(FileOperationsTest, DirMasksFollowTheAttributeRules) {
+  PutFile(root_ / "b.txt");
+  PutFile(root_ / "A.txt");
+  PutFile(root_ / ".hidden");
+  testing::MakeFolders(root_ / "sub");
+  testing::MakeFolders(root_ / ".git");
+  ASSERT_EQ(mkfifo((root_ / "pipe").c_str(), 0600), 0);
+
+  EXPECT_EQ(Listing(ops_, root_.path() + "/", 0), (std::vector<std::string>{"A.txt", "b.txt"}));
+  EXPECT_EQ(Listing(ops_, root_.path() + "/", kDirectory),
+            (std::vector<std::string>{".", "..", "A.txt", "b.txt", "sub"}));
+  EXPECT_EQ(Listing(ops_, root_.path() + "/", 23),
+            (std::vector<std::string>{".", "..", ".git", ".hidden", "A.txt", "b.txt", "sub"}));
+  EXPECT_EQ(ops_.Dir(root_ / ".hidden", 0), "");
+  EXPECT_EQ(ops_.Dir(root_ / ".hidden", kHidden), ".hidden");
+  EXPECT_EQ(ops_.Dir(root_ / "pipe", 23), "") << "a FIFO is not a file";
+}
+
+TEST_F(FileOperationsTest, NamesAreFoundWithoutRegardToLetterCase) {
+  testing::MakeFolders(root_ / "jpg");
+  PutFile(root_ / "jpg/B.jpg");
+  EXPECT_EQ(ops_.Dir(root_.path() + "//JPG/", kDirectory), ".");
+  EXPECT_EQ(ops_.Dir(root_ / "JPG", kDirectory), "jpg");
+  EXPECT_EQ(ops_.Dir(root_ / "JPG/b.JPG", 0), "B.jpg");
+  EXPECT_EQ(ops_.Dir(root_ / "png/", kDirectory), "");
+  EXPECT_EQ(FailureOf([&] { ops_.MakeFolder(root_ / "JPG"); }), kPathFileAccessError);
+  EXPECT_EQ(FailureOf([&] { ops_.MakeFolder(root_ / "no/such"); }), kPathNotFound);
+}
+
+TEST_F(FileOperationsTest, ExactNameWinsOverACaseVariant) {
+  PutFile(root_ / "a.txt", "lower");
+  PutFile(root_ / "A.TXT", "upper");
+  EXPECT_EQ(ops_.Dir(root_ / "A.TXT", 0), "A.TXT");
+  EXPECT_EQ(ops_.Dir(root_ / "a.txt", 0), "a.txt");
+}
+
+TEST_F(FileOperationsTest, MovingNeverReplacesAFile) {
+  PutFile(root_ / "b.JPG", "new");
+  PutFile(root_ / "jpg/B.jpg", "old");
+  testing::SetModificationTime(root_ / "b.JPG", 1000000000);
+  std::string placed = ops_.MoveInto(root_ / "b.JPG", root_ / "JPG", "b.JPG");
+  EXPECT_EQ(placed, root_ / "jpg/b (2).JPG");
+  EXPECT_EQ(ReadFile(root_ / "jpg/B.jpg"), "old");
+  EXPECT_EQ(ReadFile(placed), "new");
+  EXPECT_EQ(testing::ModificationTime(placed), 1000000000);
+  EXPECT_FALSE(Exists(root_ / "b.JPG"));
+
+  PutFile(root_ / "b.jpg", "third");
+  EXPECT_EQ(ops_.MoveInto(root_ / "b.jpg", root_ / "jpg", "b.jpg"), root_ / "jpg/b (3).jpg");
+}
+
+TEST_F(FileOperationsTest, FreeNamesCountPastNamesTakenInAnyCase) {
+  testing::MakeFolders(root_ / "d");
+  PutFile(root_ / "d/x.txt");
+  PutFile(root_ / "d/X (2).TXT");
+  EXPECT_EQ(ops_.FreeName(root_ / "d", "x.txt"), "x (3).txt");
+  EXPECT_EQ(ops_.FreeName(root_ / "d", "y.txt"), "y.txt");
+}
+
+TEST_F(FileOperationsTest, CopyIsAHardLinkAndAgainReusesIt) {
+  PutFile(root_ / "a.jpg", "data");
+  testing::MakeFolders(root_ / "jpg");
+  std::string placed = ops_.CopyInto(root_ / "a.jpg", root_ / "jpg", "a.jpg");
+  EXPECT_EQ(InodeOf(placed), InodeOf(root_ / "a.jpg"));
+  EXPECT_EQ(ops_.CopyInto(root_ / "a.jpg", root_ / "jpg", "a.jpg"), placed)
+      << "an interrupted run's link is reused, not doubled";
+  EXPECT_EQ(ops_.MoveInto(root_ / "a.jpg", root_ / "jpg", "a.jpg"), placed);
+  EXPECT_FALSE(Exists(root_ / "a.jpg"));
+  EXPECT_EQ(ReadFile(placed), "data");
+}
+
+TEST_F(FileOperationsTest, AFileIsNeverPlacedOntoItself) {
+  PutFile(root_ / "a.txt", "data");
+  EXPECT_EQ(ops_.MoveInto(root_ / "a.txt", root_.path() + "/", "a.txt"), root_ / "a.txt");
+  EXPECT_EQ(ops_.CopyInto(root_ / "a.txt", root_.path(), "a.txt"), root_ / "a.txt");
+  EXPECT_EQ(ReadFile(root_ / "a.txt"), "data");
+}
+
+TEST_F(FileOperationsTest, WhereNoLinkCanBeMadeAWholeCopyIsMade) {
+  FaultyFileSystem faulty;
+  FileOperations ops(&faulty);
+  PutFile(root_ / "a.jpg", std::string(300000, 'z'));
+  chmod((root_ / "a.jpg").c_str(), 0640);
+  testing::SetModificationTime(root_ / "a.jpg", 1200000000);
+  testing::MakeFolders(root_ / "jpg");
+  faulty.FailAt(Operation::kLink, 1, kCrossDevice);
+
+  std::string placed = ops.CopyInto(root_ / "a.jpg", root_ / "jpg", "a.jpg");
+  EXPECT_NE(InodeOf(placed), InodeOf(root_ / "a.jpg"));
+  EXPECT_EQ(ReadFile(placed), std::string(300000, 'z'));
+  EXPECT_EQ(testing::ModificationTime(placed), 1200000000);
+  struct stat info;
+  lstat(placed.c_str(), &info);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(testing::Tree(root_ / "jpg").size(), 1u) << "no temporary is left";
+}
+
+TEST_F(FileOperationsTest, AFailedMoveOrCopyLeavesTheSourceAndNoTemporary) {
+  PutFile(root_ / "a.jpg", "data");
+  testing::MakeFolders(root_ / "jpg");
+  {
+    FaultyFileSystem faulty;
+    FileOperations ops(&faulty);
+    faulty.FailAt(Operation::kRename, 1, kDiskFull);
+    EXPECT_EQ(FailureOf([&] { ops.MoveInto(root_ / "a.jpg", root_ / "jpg", "a.jpg"); }), kDiskFull);
+  }
+  {
+    FaultyFileSystem faulty;
+    FileOperations ops(&faulty);
+    faulty.FailAt(Operation::kLink, 1, kCrossDevice);
+    faulty.FailAt(Operation::kRename, 1, kDiskFull);  // the copy is whole, its naming fails
+    EXPECT_EQ(FailureOf([&] { ops.CopyInto(root_ / "a.jpg", root_ / "jpg", "a.jpg"); }), kDiskFull);
+  }
+  EXPECT_EQ(ReadFile(root_ / "a.jpg"), "data");
+  EXPECT_TRUE(testing::Tree(root_ / "jpg").empty());
+}
+
+TEST_F(FileOperationsTest, LinksAreMovedAsLinks) {
+  PutFile(root_ / "target.txt", "t");
+  ASSERT_EQ(symlink("target.txt", (root_ / "link.txt").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (root_ / "dangling.txt").c_str()), 0);
+  testing::MakeFolders(root_ / "txt");
+  ops_.MoveInto(root_ / "link.txt", root_ / "txt", "link.txt");
+  ops_.MoveInto(root_ / "dangling.txt", root_ / "txt", "dangling.txt");
+  auto tree = testing::Tree(root_ / "txt");
+  EXPECT_EQ(tree["link.txt"], "-> target.txt");
+  EXPECT_EQ(tree["dangling.txt"], "-> nowhere");
+}
+
+TEST_F(FileOperationsTest, NoLinkIsFollowedOutOfTheCommandsFolder) {
+  TempFolder outside;
+  PutFile(root_ / "a.jpg", "data");
+  ASSERT_EQ(symlink(outside.path().c_str(), (root_ / "jpg").c_str()), 0);
+  ops_.BeginCommand(root_.path());
+  EXPECT_EQ(ops_.Dir(root_ / "jpg/", kDirectory), "");
+  EXPECT_EQ(FailureOf([&] { ops_.MoveInto(root_ / "a.jpg", root_ / "jpg", "a.jpg"); }),
+            kPathNotFound);
+  EXPECT_EQ(FailureOf([&] { ops_.MakeFolder(root_ / "jpg/x"); }), kPathNotFound);
+  EXPECT_TRUE(testing::Tree(outside.path()).empty());
+
+  ops_.DeleteFolder(root_ / "jpg");
+  EXPECT_FALSE(Exists(root_ / "jpg"));
+  EXPECT_TRUE(Exists(outside.path()));
+}
+
+TEST_F(FileOperationsTest, TheCommandsOwnFolderMayBeReachedThroughALink) {
+  TempFolder elsewhere;
+  PutFile(elsewhere / "a.jpg", "data");
+  testing::MakeFolders(elsewhere / "jpg");
+  std::string link = root_ / "photos";
+  ASSERT_EQ(symlink(elsewhere.path().c_str(), link.c_str()), 0);
+  ops_.BeginCommand(link);
+  ASSERT_EQ(ops_.GetFolder(link).Files().size(), 1u);
+  ops_.MoveInto(link + "/a.jpg", link + "/jpg", "a.jpg");
+  EXPECT_EQ(ReadFile(elsewhere / "jpg/a.jpg"), "data");
+}
+
+TEST_F(FileOperationsTest, GetFolderAnswersPathNotFoundForAnythingButAFolder) {
+  PutFile(root_ / "file.txt");
+  for (const std::string& path : {root_ / "missing", root_ / "file.txt", std::string(),
+                                  std::string("请拖拽文件夹至此\r\n单独的文件不可以")}) {
+    EXPECT_EQ(FailureOf([&] { ops_.GetFolder(path); }), kPathNotFound) << path;
+  }
+  EXPECT_EQ(FailureOf([&] { ops_.WriteLines("a\r\nb/579978.txt", {"x"}); }), kBadFileName);
+  EXPECT_EQ(FailureOf([&] { ops_.WriteLines(root_ / "missing/579978.txt", {"x"}); }),
+            kPathNotFound);
+  ops_.WriteLines(root_ / "list.txt", {"one", "two"});
+  EXPECT_EQ(ReadFile(root_ / "list.txt"), "one\r\ntwo\r\n");
+}
+
+TEST_F(FileOperationsTest, FilesListsFilesOnlyInNameOrder) {
+  PutFile(root_ / "b.txt");
+  PutFile(root_ / "A.txt");
+  PutFile(root_ / ".h");
+  ASSERT_EQ(symlink("A.txt", (root_ / "c-link").c_str()), 0);
+  testing::MakeFolders(root_ / "sub");
+  ASSERT_EQ(mkfifo((root_ / "pipe").c_str(), 0600), 0);
+  std::vector<std::string> names;
+  for (const File& f : ops_.GetFolder(root_.path() + "/").Files()) names.push_back(f.Path());
+  EXPECT_EQ(names, (std::vector<std::string>{root_ / ".h", root_ / "A.txt", root_ / "b.txt",
+                                             root_ / "c-link"}));
+}
+
+TEST_F(FileOperationsTest, BeginCommandSweepsAwayHalfMadeCopies) {
+  std::string partial = std::string(kTemporaryPrefix) + "123-1";
+  PutFile(root_ / partial);
+  PutFile(root_ / ("jpg/" + partial));
+  PutFile(root_ / ("jpg/deeper/" + partial));
+  PutFile(root_ / ".keep");
+  ops_.BeginCommand(root_.path() + "/");
+  EXPECT_FALSE(Exists(root_ / partial));
+  EXPECT_FALSE(Exists(root_ / ("jpg/" + partial)));
+  EXPECT_TRUE(Exists(root_ / ("jpg/deeper/" + partial))) << "only where copies are made";
+  EXPECT_TRUE(Exists(root_ / ".keep"));
+}
+
+TEST_F(FileOperationsTest, NamesThatAreNotUtf8SurviveAMove) {
+  std::string name = "caf\xe9.txt";
+  PutFile(root_ / name, "latin-1");
+  testing::MakeFolders(root_ / "txt");
+  std::string placed = ops_.MoveInto(root_ / name, root_ / "TXT", name);
+  EXPECT_EQ(placed, root_ / ("txt/" + name));
+  EXPECT_EQ(ReadFile(placed), "latin-1");
+}
+
+}  // namespace
+}  // namespace varnelo

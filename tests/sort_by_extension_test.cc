@@ -1,0 +1,190 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands/commands.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scripted_host.h"
+#include "tests/support/temp_folder.h"
+
+namespace varnelo {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::Operation;
+using testing::PutFile;
+using testing::ScriptedHost;
+using testing::TempFolder;
+using Tree = std::map<std::string, std::string>;
+
+const std::string kConfirmBox = "请选择|确认按扩展名分类？";
+const std::string kDoneBox = "|操作已完成!!";
+const std::string kPathBox = "|请确认路径是否正确!!";
+
+class SortByExtensionTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Run(const std::string& text, FileSystem* fs = FileSystem::Default(),
+                               bool ok = true) {
+    ScriptedHost host(text, ok);
+    FileOperations ops(fs);
+    RunCommand(kSortByExtension, host, ops);
+    return host.boxes;
+  }
+  Tree Contents() { return testing::Tree(root_.path()); }
+
+  TempFolder root_;
+};
+
+TEST_F(SortByExtensionTest, SortsIntoOneFolderPerExtensionWhateverItsCase) {
+  PutFile(root_ / "a.jpg", "a");
+  PutFile(root_ / "b.JPG", "b");
+  PutFile(root_ / "c.png", "c");
+  PutFile(root_ / "archive.tar.gz", "gz");
+  PutFile(root_ / "sub/d.jpg", "stays in its sub-folder");
+
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Tree{{"jpg", "/"},
+                              {"jpg/a.jpg", "a"},
+                              {"jpg/b.JPG", "b"},
+                              {"png", "/"},
+                              {"png/c.png", "c"},
+                              {"gz", "/"},
+                              {"gz/archive.tar.gz", "gz"},
+                              {"sub", "/"},
+                              {"sub/d.jpg", "stays in its sub-folder"}}));
+}
+
+TEST_F(SortByExtensionTest, NamesWithoutExtensionAndHiddenFilesStay) {
+  PutFile(root_ / "README", "r");
+  PutFile(root_ / "trailing.", "t");
+  PutFile(root_ / ".profile", "p");
+  PutFile(root_ / "a.txt", "a");
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Tree{{"README", "r"},
+                              {"trailing.", "t"},
+                              {".profile", "p"},
+                              {"txt", "/"},
+                              {"txt/a.txt", "a"}}));
+}
+
+TEST_F(SortByExtensionTest, AnExistingFolderIsReusedAndNothingInItReplaced) {
+  PutFile(root_ / "JPG/a.jpg", "old");
+  PutFile(root_ / "a.jpg", "new");
+  EXPECT_EQ(Run(root_.path() + "/"), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Tree{{"JPG", "/"}, {"JPG/a.jpg", "old"}, {"JPG/a (2).jpg", "new"}}));
+}
+
+TEST_F(SortByExtensionTest, AMissingFolderOnlyAsksToCheckThePath) {
+  EXPECT_EQ(Run(root_ / "missing"), (std::vector<std::string>{kConfirmBox, kPathBox}));
+  EXPECT_EQ(Run("请拖拽文件夹至此\r\n单独的文件不可以"),
+            (std::vector<std::string>{kConfirmBox, kPathBox}));
+  EXPECT_TRUE(Contents().empty());
+}
+
+TEST_F(SortByExtensionTest, CancelChangesNothing) {
+  PutFile(root_ / "a.jpg", "a");
+  EXPECT_EQ(Run(root_.path(), FileSystem::Default(), false),
+            (std::vector<std::string>{kConfirmBox}));
+  EXPECT_EQ(Contents(), (Tree{{"a.jpg", "a"}}));
+}
+
+TEST_F(SortByExtensionTest, KeepsModificationTimesAndOddNames) {
+  std::string latin1 = "caf\xe9.txt";
+  PutFile(root_ / latin1, "latin-1");
+  PutFile(root_ / "line\nbreak.txt", "newline");
+  PutFile(root_ / "old.txt", "old");
+  testing::SetModificationTime(root_ / "old.txt", 946684800);
+  ASSERT_EQ(mkfifo((root_ / "pipe.txt").c_str(), 0600), 0);
+
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  Tree tree = Contents();
+  EXPECT_EQ(tree["txt/" + latin1], "latin-1");
+  EXPECT_EQ(tree["txt/line\nbreak.txt"], "newline");
+  EXPECT_EQ(tree["pipe.txt"], "|fifo") << "a FIFO is no file and stays";
+  EXPECT_EQ(testing::ModificationTime(root_ / "txt/old.txt"), 946684800);
+  EXPECT_EQ(tree.size(), 5u);
+}
+
+TEST_F(SortByExtensionTest, ACopyFailureLeavesEverySourceInPlace) {
+  PutFile(root_ / "a.jpg", "a");
+  PutFile(root_ / "b.png", "b");
+  PutFile(root_ / "c.gif", "c");
+  FaultyFileSystem faulty;
+  faulty.FailAt(Operation::kLink, 2, kPermissionDenied);
+  EXPECT_EQ(Run(root_.path(), &faulty), (std::vector<std::string>{kConfirmBox}));
+  Tree tree = Contents();
+  EXPECT_EQ(tree["a.jpg"], "a");
+  EXPECT_EQ(tree["b.png"], "b");
+  EXPECT_EQ(tree["c.gif"], "c");
+  EXPECT_EQ(tree["jpg/a.jpg"], "a") << "the copy made before the failure stays";
+}
+
+TEST_F(SortByExtensionTest, ADeleteFailureStopsThereWithoutABox) {
+  PutFile(root_ / "a.jpg", "a");
+  PutFile(root_ / "b.png", "b");
+  PutFile(root_ / "c.gif", "c");
+  FaultyFileSystem faulty;
+  faulty.FailAt(Operation::kDeleteFile, 2, kPermissionDenied);
+  EXPECT_EQ(Run(root_.path(), &faulty), (std::vector<std::string>{kConfirmBox}));
+  EXPECT_EQ(Contents(), (Tree{{"jpg", "/"},
+                              {"jpg/a.jpg", "a"},
+                              {"png", "/"},
+                              {"png/b.png", "b"},
+                              {"b.png", "b"},
+                              {"gif", "/"},
+                              {"gif/c.gif", "c"},
+                              {"c.gif", "c"}}));
+  // A second run finishes the job without doubling any file.
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents().size(), 6u);
+}
+
+void MakeFiles(const std::string& folder, int count) {
+  const char* extensions[] = {"jpg", "txt", "mp3", "pdf"};
+  for (int i = 0; i < count; ++i) {
+    std::string path = folder + "/f" + std::to_string(i) + "." + extensions[i % 4];
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+}
+
+TEST_F(SortByExtensionTest, SortsAt32767FilesAndRefusesOneMore) {
+  MakeFiles(root_.path(), 32768);
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox}));
+  EXPECT_EQ(Contents().size(), 32768u) << "nothing changed";
+
+  ASSERT_EQ(unlink((root_ / "f0.jpg").c_str()), 0);
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  Tree tree = Contents();
+  EXPECT_EQ(tree.size(), 32767u + 4u);
+  EXPECT_TRUE(tree.contains("pdf/f32767.pdf"));
+}
+
+std::string Drive(const std::string& arguments) {
+  std::string output;
+  FILE* pipe = popen((std::string(VARNELO_DRIVE) + " " + arguments + " 2>&1").c_str(), "r");
+  char buffer[256];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  int status = pclose(pipe);
+  return std::to_string(WEXITSTATUS(status)) + ":" + output;
+}
+
+TEST_F(SortByExtensionTest, TheDriverPrintsEveryBox) {
+  PutFile(root_ / "a.jpg", "a");
+  EXPECT_EQ(Drive("extension '" + root_.path() + "' --cancel"),
+            "0:box\t请选择\t确认按扩展名分类？\n");
+  EXPECT_EQ(Drive("extension '" + root_.path() + "'"),
+            "0:box\t请选择\t确认按扩展名分类？\nbox\t\t操作已完成!!\n");
+  EXPECT_EQ(Drive("extension ''"),
+            "0:box\t请选择\t确认按扩展名分类？\nbox\t\t请确认路径是否正确!!\n");
+  EXPECT_TRUE(Drive("nonsense /tmp").starts_with("2:"));
+}
+
+}  // namespace
+}  // namespace varnelo

@@ -1,0 +1,94 @@
+#ifndef VARNELO_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H_
+#define VARNELO_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H_
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "filesystem/failure.h"
+#include "filesystem/file_system.h"
+
+namespace varnelo::testing {
+
+enum class Operation {
+  kReadFolder,
+  kInspect,
+  kMakeFolder,
+  kRemoveFolder,
+  kDeleteFile,
+  kRename,
+  kLink,
+  kCopyFile,
+  kWriteFile,
+};
+
+// The real file system, with chosen calls made to fail: the `nth` call
+// (counting from 1) of an operation throws the failure `number` instead of
+// doing its work. Counts every call, so a test can learn how many there are.
+class FaultyFileSystem : public FileSystemWrapper {
+ public:
+  FaultyFileSystem() : FileSystemWrapper(FileSystem::Default()) {}
+
+  void FailAt(Operation operation, int nth, int number) { faults_[{operation, nth}] = number; }
+  int Calls(Operation operation) const {
+    auto it = calls_.find(operation);
+    return it == calls_.end() ? 0 : it->second;
+  }
+  bool Failed() const { return failed_; }
+
+  std::vector<Entry> ReadFolder(const std::string& folder) override {
+    Check(Operation::kReadFolder);
+    return FileSystemWrapper::ReadFolder(folder);
+  }
+  std::optional<EntryInfo> Inspect(const std::string& path) override {
+    Check(Operation::kInspect);
+    return FileSystemWrapper::Inspect(path);
+  }
+  void MakeFolder(const std::string& path) override {
+    Check(Operation::kMakeFolder);
+    FileSystemWrapper::MakeFolder(path);
+  }
+  void RemoveFolder(const std::string& path) override {
+    Check(Operation::kRemoveFolder);
+    FileSystemWrapper::RemoveFolder(path);
+  }
+  void DeleteFile(const std::string& path) override {
+    Check(Operation::kDeleteFile);
+    FileSystemWrapper::DeleteFile(path);
+  }
+  void Rename(const std::string& from, const std::string& to, bool replace) override {
+    Check(Operation::kRename);
+    FileSystemWrapper::Rename(from, to, replace);
+  }
+  void Link(const std::string& from, const std::string& to) override {
+    Check(Operation::kLink);
+    FileSystemWrapper::Link(from, to);
+  }
+  void CopyFile(const std::string& from, const std::string& to) override {
+    Check(Operation::kCopyFile);
+    FileSystemWrapper::CopyFile(from, to);
+  }
+  void WriteFile(const std::string& path, std::string_view data) override {
+    Check(Operation::kWriteFile);
+    FileSystemWrapper::WriteFile(path, data);
+  }
+
+ private:
+  void Check(Operation operation) {
+    int call = ++calls_[operation];
+    auto fault = faults_.find({operation, call});
+    if (fault != faults_.end()) {
+      failed_ = true;
+      throw Failure(fault->second, "injected");
+    }
+  }
+
+  std::map<Operation, int> calls_;
+  std::map<std::pair<Operation, int>, int> faults_;
+  bool failed_ = false;
+};
+
+}  // namespace varnelo::testing
+
+#endif  // VARNELO_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H_

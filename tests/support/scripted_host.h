@@ -1,0 +1,37 @@
+#ifndef VARNELO_TESTS_SUPPORT_SCRIPTED_HOST_H_
+#define VARNELO_TESTS_SUPPORT_SCRIPTED_HOST_H_
+
+#include <string>
+#include <vector>
+
+#include "commands/host.h"
+
+namespace varnelo::testing {
+
+// Answers the confirmation as told and records every box, as
+// "title|text" (an empty title for the reports).
+class ScriptedHost : public Host {
+ public:
+  explicit ScriptedHost(std::string drop_box_text, bool answer_ok = true)
+      : drop_box_text_(std::move(drop_box_text)), answer_ok_(answer_ok) {}
+
+  bool Confirm(const std::string& prompt, const std::string& title) override {
+    boxes.push_back(title + "|" + prompt);
+    return answer_ok_;
+  }
+  void Report(const std::string& text) override { boxes.push_back("|" + text); }
+  std::string DropBoxText() override { return drop_box_text_; }
+  void SetScratchText(const std::string& text) override { scratch = text; }
+  std::string ScratchText() override { return scratch; }
+
+  std::vector<std::string> boxes;
+  std::string scratch;
+
+ private:
+  std::string drop_box_text_;
+  bool answer_ok_;
+};
+
+}  // namespace varnelo::testing
+
+#endif  // VARNELO_TESTS_SUPPORT_SCRIPTED_HOST_H_

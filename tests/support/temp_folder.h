@@ -1,0 +1,41 @@
+#ifndef VARNELO_TESTS_SUPPORT_TEMP_FOLDER_H_
+#define VARNELO_TESTS_SUPPORT_TEMP_FOLDER_H_
+
+#include <ctime>
+#include <map>
+#include <string>
+
+namespace varnelo::testing {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes `content` to `path`, making the folders above it.
+void PutFile(const std::string& path, const std::string& content = "x");
+std::string ReadFile(const std::string& path);
+void MakeFolders(const std::string& path);
+bool Exists(const std::string& path);
+void SetModificationTime(const std::string& path, std::time_t time);
+std::time_t ModificationTime(const std::string& path);
+
+// Every entry below `root`, by relative path: a file's content, "/" for a
+// folder, "-> target" for a link, "|fifo" for anything else.
+std::map<std::string, std::string> Tree(const std::string& root);
+
+}  // namespace varnelo::testing
+
+#endif  // VARNELO_TESTS_SUPPORT_TEMP_FOLDER_H_
