@@ -111,18 +111,19 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
       }
     } catch (const Failure& failure) {
       if (failure.number() == kFileAlreadyExists) {
-        index.Add({candidate, EntryKind::kFile});  // someone else took the name meanwhile
+        resolver_.Added(target_folder,
+                        {candidate, EntryKind::kFile});  // someone else took the name meanwhile
         continue;
       }
       if (failure.number() != kCrossDevice) throw;
       if (!PlaceAcross(from.path, target)) {
-        index.Add({candidate, EntryKind::kFile});
+        resolver_.Added(target_folder, {candidate, EntryKind::kFile});
         continue;
       }
       if (placing == Placing::kMove) fs_->DeleteFile(from.path);
     }
     next = n;
-    index.Add({candidate, EntryKind::kFile});
+    resolver_.Added(target_folder, {candidate, EntryKind::kFile});
     if (placing == Placing::kMove) resolver_.Removed(from.path);
     return target;
   }

@@ -46,6 +46,8 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 void Resolver::Start(const std::string& boundary) {
   indexes_.clear();
   link_free_.clear();
+  folders_.clear();
+  Changed();
   boundaries_.clear();
   if (boundary.empty()) return;
   boundaries_.push_back(NormalizePath(boundary));
@@ -70,6 +72,13 @@ bool Resolver::ReachableWithoutLinks(std::string_view folder) {
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
   std::string path = NormalizePath(raw);
+  if (last_ && last_->first == path) return last_->second;
+  ResolvedPath resolved = ResolveNormalized(path);
+  last_.emplace(std::move(path), resolved);
+  return resolved;
+}
+
+ResolvedPath Resolver::ResolveNormalized(const std::string& path) {
   if (path.empty()) return {path, std::nullopt};
   if (std::optional<EntryInfo> info = fs_->Inspect(path)) {
     std::string_view parent = ParentOf(path);
@@ -94,13 +103,15 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
 }
 
 std::optional<std::string> Resolver::Folder(std::string_view path) {
-  ResolvedPath folder = Resolve(path);
+  std::string key = NormalizePath(path);
+  if (auto known = folders_.find(key); known != folders_.end()) return known->second;
+  ResolvedPath folder = ResolveNormalized(key);
   if (!folder.info) return std::nullopt;
-  if (folder.info->kind == EntryKind::kFolder) return folder.path;
-  if (folder.info->kind == EntryKind::kFolderLink && !IsBelowBoundary(folder.path)) {
-    return folder.path;
-  }
-  return std::nullopt;
+  bool reachable = folder.info->kind == EntryKind::kFolder ||
+                   (folder.info->kind == EntryKind::kFolderLink && !IsBelowBoundary(folder.path));
+  if (!reachable) return std::nullopt;
+  folders_.emplace(std::move(key), folder.path);
+  return folder.path;
 }
 
 NameIndex& Resolver::IndexOf(const std::string& folder) {
@@ -126,11 +137,13 @@ std::string IndexKey(std::string_view folder) {
 }  // namespace
 
 void Resolver::Added(const std::string& folder, const Entry& entry) {
+  Changed();
   auto it = indexes_.find(IndexKey(folder));
   if (it != indexes_.end()) it->second.Add(entry);
 }
 
 void Resolver::Removed(const std::string& path) {
+  Changed();
   auto it = indexes_.find(IndexKey(ParentOf(path)));
   if (it != indexes_.end()) it->second.Remove(NameOf(path));
 }
@@ -141,6 +154,7 @@ void Resolver::FolderRemoved(const std::string& path) {
     return item.first == path || item.first.starts_with(path + "/");
   });
   link_free_.clear();
+  folders_.clear();
 }
 
 }  // namespace varnelo

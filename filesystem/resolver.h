@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "filesystem/file_system.h"
@@ -62,10 +63,18 @@ class Resolver {
   bool IsBelowBoundary(std::string_view path) const;
   bool ReachableWithoutLinks(std::string_view folder);
 
+  ResolvedPath ResolveNormalized(const std::string& path);
+  void Changed() { last_.reset(); }
+
   FileSystem* fs_;
   std::vector<std::string> boundaries_;
   std::unordered_map<std::string, NameIndex> indexes_;
   std::unordered_set<std::string> link_free_;
+  // Commands ask for the same folders once per file, and often for one path
+  // twice in a row (is it there? then delete it): both are answered from here
+  // until something changes.
+  std::unordered_map<std::string, std::string> folders_;
+  std::optional<std::pair<std::string, ResolvedPath>> last_;
 };
 
 // `folder` + "/" + `name`, for a folder that may be "" (the working folder) or "/".
