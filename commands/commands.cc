@@ -8,6 +8,7 @@ namespace {
 const Command* const kCommands[] = {
     &kSortByExtension,
     &kSortByFileType,
+    &kSortByYear,
 };
 
 }  // namespace
