@@ -7,6 +7,8 @@ namespace {
 
 const Command* const kCommands[] = {
     &kSortByExtension,
+    &kSortByFileType,
+    &kSortByYear,
 };
 
 }  // namespace

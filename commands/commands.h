@@ -9,6 +9,8 @@
 namespace varnelo {
 
 extern const Command kSortByExtension;
+extern const Command kSortByFileType;
+extern const Command kSortByYear;
 
 // Every command built so far, in the order of the window's buttons.
 std::span<const Command* const> AllCommands();

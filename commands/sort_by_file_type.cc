@@ -1,0 +1,91 @@
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "commands/checked.h"
+#include "commands/commands.h"
+#include "commands/extension.h"
+#include "filesystem/failure.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+constexpr size_t kTableSize = 50;
+
+// The extensions the command knows, in the order they are tried. A
+// position's category follows from the position alone (see kCategories).
+using FileTypeTable = std::array<std::string, kTableSize>;
+
+struct Category {
+  size_t end;          // one past the category's last position in the table
+  const char* folder;  // the sub-folder its files go to
+};
+
+constexpr Category kCategories[] = {
+    {12, "图片"}, {25, "视频"}, {38, "音频"}, {49, "文档"}, {50, "软件"},
+};
+
+FileTypeTable FillFileTypeTable() {
+  return {// pictures
+          "eps", "gif", "jpeg", "png", "wmf", "jpg", "psd", "ico", "bmp", "tiff", "tif", "ai",
+          // video
+          "avi", "mp4", "rmvb", "rm", "mkv", "3gp", "swf", "wma", "mov", "mpg", "mpeg", "flv",
+          "vob",
+          // audio
+          "mp3", "wav", "ape", "flac", "mid", "acc", "amr", "m4a", "ogg", "m4r", "mp2", "wavpack",
+          "mmf",
+          // documents
+          "doc", "docx", "ppt", "pptx", "xls", "xlsx", "txt", "pdf", "epud", "dot", "dotx",
+          // software
+          "exe"};
+}
+
+// The folder of the first entry that the extension spells all in lower or
+// all in upper case; none for a mixed spelling such as "Jpg".
+std::optional<std::string> CategoryFolder(const FileTypeTable& table, std::string_view extension) {
+  for (size_t position = 0; position < table.size(); ++position) {
+    const std::string& entry = table[position];
+    bool spelled =
+        extension.size() == entry.size() && (extension == entry || extension == UpperCase(entry));
+    if (!spelled) continue;
+    for (const Category& category : kCategories) {
+      if (position < category.end) return category.folder;
+    }
+  }
+  return std::nullopt;
+}
+
+void SortByFileType(CommandRun& run) {
+  const FileTypeTable table = FillFileTypeTable();
+  FileOperations& fs = run.fs;
+  const std::string& lj = run.lj;
+
+  // Count pass: a folder too large for the 16-bit counts (with ten to spare)
+  // is refused before anything changes.
+  int16_t count = 0;
+  for ([[maybe_unused]] const File& file : run.folder->Files()) count = ToInt16(count + 1);
+  ToInt16(count + 10);
+
+  // Sort pass: each file of a known type goes straight into its category's
+  // folder, made when its first file arrives. Hidden and system files stay.
+  int done = 0;
+  for (const File& file : run.folder->Files()) {
+    run.Progress(done++, count, file.Path());
+    if (file.attributes & (kHidden | kSystem)) continue;
+    std::optional<std::string> category = CategoryFolder(table, ExtensionOf(file.Path()));
+    if (!category) continue;
+    std::string folder = lj + "/" + *category;
+    // Asked for folders, so one that is empty or holds only hidden files is reused too.
+    if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
+    fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
+  }
+}
+
+}  // namespace
+
+extern const Command kSortByFileType = {"type", "确认按文件类型分类？", kPathNotFound, true,
+                                        &SortByFileType};
+
+}  // namespace varnelo

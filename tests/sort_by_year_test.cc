@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands/commands.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scripted_host.h"
+#include "tests/support/temp_folder.h"
+
+namespace varnelo {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::Operation;
+using testing::ScriptedHost;
+using testing::TempFolder;
+using Boxes = std::vector<std::string>;
+using Tree = std::map<std::string, std::string>;
+
+const Boxes kCompleted = {"请选择|确认按最后修改年份分类？", "|操作已完成!!"};
+const Boxes kStoppedSilently = {"请选择|确认按最后修改年份分类？"};
+
+// Mid-year noon (UTC), so the year is the same in every time zone.
+constexpr std::time_t k1950 = -616852800;
+constexpr std::time_t k1998 = 897912000;
+constexpr std::time_t k2007 = 1181908800;
+constexpr std::time_t k2049 = 2507371200;
+constexpr std::time_t k2051 = 2570443200;
+constexpr std::time_t k2007March15At0605 = 1173938709;  // UTC
+constexpr std::time_t k1998LastEvening = 915134400;     // 1998-12-31 20:00 UTC
+
+class SortByYearTest : public ::testing::Test {
+ protected:
+  // Eight hours ahead of UTC, so a date taken in UTC instead of local time shows.
+  void SetUp() override {
+    if (const char* tz = std::getenv("TZ")) saved_tz_ = tz;
+    setenv("TZ", "CST-8", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (saved_tz_) {
+      setenv("TZ", saved_tz_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+  Boxes Run(FileSystem* fs = FileSystem::Default()) {
+    ScriptedHost host(root_.path());
+    FileOperations ops(fs);
+    RunCommand(kSortByYear, host, ops);
+    scratch_ = host.scratch;
+    return host.boxes;
+  }
+  void PutFile(const std::string& name, std::time_t modified, const std::string& content = "") {
+    testing::PutFile(root_ / name, content.empty() ? name : content);
+    testing::SetModificationTime(root_ / name, modified);
+  }
+  Tree Contents() { return testing::Tree(root_.path()); }
+
+  TempFolder root_;
+  std::string scratch_;
+  std::optional<std::string> saved_tz_;
+};
+
+TEST_F(SortByYearTest, SortsIntoOneFolderPerYearOfLocalTime) {
+  PutFile("a.jpg", k1998);
+  PutFile("b.txt", k2007);
+  PutFile("c.txt", k2049);
+  PutFile("d.txt", k2051);
+  PutFile("e.txt", k1950);
+  PutFile("f.txt", k1998LastEvening);
+  PutFile("g.txt", k2007March15At0605);
+  testing::PutFile(root_ / "sub/h.txt", "h");
+  const Tree sorted = {{"1998年", "/"},           {"1998年/a.jpg", "a.jpg"},
+                       {"2007年", "/"},           {"2007年/b.txt", "b.txt"},
+                       {"2007年/g.txt", "g.txt"}, {"2049年", "/"},
+                       {"2049年/c.txt", "c.txt"}, {"1951年", "/"},
+                       {"1951年/d.txt", "d.txt"}, {"2050年", "/"},
+                       {"2050年/e.txt", "e.txt"}, {"1999年", "/"},
+                       {"1999年/f.txt", "f.txt"}, {"sub", "/"},
+                       {"sub/h.txt", "h"}};
+
+  EXPECT_EQ(Run(), kCompleted);
+  EXPECT_EQ(Contents(), sorted);
+  EXPECT_EQ(scratch_, "07-03-15 14:05:09") << "the date text of the last file, in local time";
+  EXPECT_EQ(testing::ModificationTime(root_ / "1951年/d.txt"), k2051);
+
+  EXPECT_EQ(Run(), kCompleted);
+  EXPECT_EQ(Contents(), sorted) << "a second run moves nothing";
+}
+
+TEST_F(SortByYearTest, ReusesYearFoldersAndNeitherReplacesNorMovesHiddenFiles) {
+  testing::MakeFolders(root_ / "1998年");
+  PutFile("2007年/a.txt", k2007, "old");
+  PutFile(".hidden", k2007);
+  PutFile("a.txt", k2007, "new");
+  PutFile("b.txt", k1998);
+
+  EXPECT_EQ(Run(), kCompleted);
+  EXPECT_EQ(Contents(), (Tree{{".hidden", ".hidden"},
+                              {"1998年", "/"},
+                              {"1998年/b.txt", "b.txt"},
+                              {"2007年", "/"},
+                              {"2007年/a.txt", "old"},
+                              {"2007年/a (2).txt", "new"}}));
+}
+
+TEST_F(SortByYearTest, AFileBearingAYearFolderNameStopsTheCommandAtThatYear) {
+  PutFile("1.txt", k1998);
+  PutFile("2007年", k2007);
+  PutFile("3.txt", k2007);
+
+  EXPECT_EQ(Run(), kStoppedSilently);
+  EXPECT_EQ(
+      Contents(),
+      (Tree{{"1998年", "/"}, {"1998年/1.txt", "1.txt"}, {"2007年", "2007年"}, {"3.txt", "3.txt"}}));
+}
+
+TEST_F(SortByYearTest, AFailedMoveStopsThereWithoutABox) {
+  PutFile("a.txt", k1998);
+  PutFile("b.txt", k2007);
+  FaultyFileSystem faulty;
+  faulty.FailAt(Operation::kRename, 2, kPermissionDenied);
+
+  EXPECT_EQ(Run(&faulty), kStoppedSilently);
+  EXPECT_EQ(
+      Contents(),
+      (Tree{{"1998年", "/"}, {"1998年/a.txt", "a.txt"}, {"2007年", "/"}, {"b.txt", "b.txt"}}));
+}
+
+}  // namespace
+}  // namespace varnelo
