@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -42,13 +43,23 @@ FileTypeTable FillFileTypeTable() {
           "exe"};
 }
 
+// The table's entries in upper case, made once per run rather than once per
+// entry and file.
+FileTypeTable UpperCaseTable(const FileTypeTable& table) {
+  FileTypeTable upper;
+  std::transform(table.begin(), table.end(), upper.begin(),
+                 [](const std::string& entry) { return UpperCase(entry); });
+  return upper;
+}
+
 // The folder of the first entry that the extension spells all in lower or
 // all in upper case; none for a mixed spelling such as "Jpg".
-std::optional<std::string> CategoryFolder(const FileTypeTable& table, std::string_view extension) {
+std::optional<std::string> CategoryFolder(const FileTypeTable& table, const FileTypeTable& upper,
+                                          std::string_view extension) {
   for (size_t position = 0; position < table.size(); ++position) {
     const std::string& entry = table[position];
     bool spelled =
-        extension.size() == entry.size() && (extension == entry || extension == UpperCase(entry));
+        extension.size() == entry.size() && (extension == entry || extension == upper[position]);
     if (!spelled) continue;
     for (const Category& category : kCategories) {
       if (position < category.end) return category.folder;
@@ -59,6 +70,7 @@ std::optional<std::string> CategoryFolder(const FileTypeTable& table, std::strin
 
 void SortByFileType(CommandRun& run) {
   const FileTypeTable table = FillFileTypeTable();
+  const FileTypeTable upper = UpperCaseTable(table);
   FileOperations& fs = run.fs;
   const std::string& lj = run.lj;
 
@@ -74,7 +86,7 @@ void SortByFileType(CommandRun& run) {
   for (const File& file : run.folder->Files()) {
     run.Progress(done++, count, file.Path());
     if (file.attributes & (kHidden | kSystem)) continue;
-    std::optional<std::string> category = CategoryFolder(table, ExtensionOf(file.Path()));
+    std::optional<std::string> category = CategoryFolder(table, upper, ExtensionOf(file.Path()));
     if (!category) continue;
     std::string folder = lj + "/" + *category;
     // Asked for folders, so one that is empty or holds only hidden files is reused too.

@@ -1,6 +1,7 @@
 #include "filesystem/file_operations.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "filesystem/failure.h"
@@ -29,20 +30,28 @@ int AttributesOf(std::string_view name, const EntryInfo& info) {
 
 bool MatchesMask(int attributes, int mask) { return (attributes & kSpecialBits & ~mask) == 0; }
 
-// Orders names as a listing shows them: without regard to letter case first.
-template <typename T, typename NameOfItem>
-void SortByName(std::vector<T>& items, NameOfItem name_of) {
-  std::vector<std::pair<std::string, size_t>> keys;
-  keys.reserve(items.size());
-  for (size_t i = 0; i < items.size(); ++i) keys.emplace_back(FoldCase(name_of(items[i])), i);
-  std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    return name_of(items[a.second]) < name_of(items[b.second]);
+std::vector<std::string> FoldedNames(const std::vector<Entry>& entries) {
+  std::vector<std::string> keys;
+  keys.reserve(entries.size());
+  for (const Entry& e : entries) keys.push_back(FoldCase(e.name));
+  return keys;
+}
+
+// The positions of the entries that `keep` accepts, in the order a listing
+// shows them: by the folded names in `keys` first, then byte by byte.
+template <typename Keep>
+std::vector<size_t> ListingOrder(const std::vector<Entry>& entries,
+                                 const std::vector<std::string>& keys, Keep keep) {
+  std::vector<size_t> order;
+  order.reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (keep(entries[i])) order.push_back(i);
+  }
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    int folded = keys[a].compare(keys[b]);
+    return folded != 0 ? folded < 0 : entries[a].name < entries[b].name;
   });
-  std::vector<T> sorted;
-  sorted.reserve(items.size());
-  for (const auto& key : keys) sorted.push_back(std::move(items[key.second]));
-  items = std::move(sorted);
+  return order;
 }
 
 }  // namespace
@@ -81,9 +90,9 @@ std::string FileOperations::Dir(const std::string& path, int mask) {
     return DirNext();
   }
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.info || entry.info->kind == EntryKind::kOther) return "";
+  if (!entry.kind || entry.kind == EntryKind::kOther) return "";
   std::string name(NameOf(entry.path));
-  return MatchesMask(AttributesOf(name, entry.info->kind), mask) ? name : "";
+  return MatchesMask(AttributesOf(name, *entry.kind), mask) ? name : "";
 }
 
 std::string FileOperations::DirNext() {
@@ -103,25 +112,26 @@ void FileOperations::FillListing(const std::string& folder, int mask) {
   } catch (const Failure&) {
     // A folder that cannot be read lists as empty.
   }
-  std::erase_if(entries, [&](const Entry& e) {
-    return e.kind == EntryKind::kOther || !MatchesMask(AttributesOf(e.name, e.kind), mask);
+  std::vector<size_t> order = ListingOrder(entries, FoldedNames(entries), [&](const Entry& e) {
+    return e.kind != EntryKind::kOther && MatchesMask(AttributesOf(e.name, e.kind), mask);
   });
-  SortByName(entries, [](const Entry& e) -> const std::string& { return e.name; });
   if (mask & kDirectory) listing_ = {".", ".."};
-  for (Entry& e : entries) listing_.push_back(std::move(e.name));
+  listing_.reserve(listing_.size() + order.size());
+  for (size_t i : order) listing_.push_back(std::move(entries[i].name));
 }
 
 int FileOperations::GetAttr(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.info) throw Failure(kFileNotFound, "no entry " + path);
-  return AttributesOf(NameOf(entry.path), *entry.info);
+  std::optional<EntryInfo> info = resolver_.Details(entry);
+  if (!info) throw Failure(kFileNotFound, "no entry " + path);
+  return AttributesOf(NameOf(entry.path), *info);
 }
 
 void FileOperations::MakeFolder(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
-  if (entry.info) throw Failure(kPathFileAccessError, "already there: " + path);
+  if (entry.kind) throw Failure(kPathFileAccessError, "already there: " + path);
   std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
   std::string name(NameOf(entry.path));
   fs_->MakeFolder(JoinPath(parent, name));
@@ -131,11 +141,20 @@ void FileOperations::MakeFolder(const std::string& path) {
 void FileOperations::DeleteFile(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.info || entry.info->kind != EntryKind::kFile) {
-    throw Failure(kFileNotFound, "no file " + path);
+  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  try {
+    fs_->DeleteFile(entry.path);
+  } catch (const Failure& failure) {
+    RefuseIfGone(entry, failure);
+    throw;
   }
-  fs_->DeleteFile(entry.path);
   resolver_.Removed(entry.path);
+}
+
+void FileOperations::RefuseIfGone(const ResolvedPath& entry, const Failure& failure) {
+  if (failure.number() != kPathNotFound || entry.info || fs_->Inspect(entry.path)) return;
+  resolver_.Removed(entry.path);
+  throw Failure(kFileNotFound, "no file " + entry.path);
 }
 
 void FileOperations::DeleteFileQuietly(const std::string& path) noexcept {
@@ -150,7 +169,7 @@ void FileOperations::WriteLines(const std::string& path, const std::vector<std::
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
-  if (entry.info && entry.info->kind != EntryKind::kFile) {
+  if (entry.kind && entry.kind != EntryKind::kFile) {
     throw Failure(kPathFileAccessError, "not a file: " + path);
   }
   std::string text;
@@ -166,14 +185,35 @@ Folder FileOperations::GetFolder(const std::string& path) {
 }
 
 std::vector<File> FileOperations::Files(const std::string& folder) {
-  std::vector<File> files;
-  for (const Entry& e : fs_->ReadFolder(folder)) {
-    if (e.kind == EntryKind::kFile) {
-      files.push_back({JoinPath(folder, e.name), AttributesOf(e.name, e.kind)});
+  std::vector<Entry> entries = fs_->ReadFolder(folder);
+  std::vector<Entry> files;
+  files.reserve(entries.size());
+  std::copy_if(entries.begin(), entries.end(), std::back_inserter(files),
+               [](const Entry& e) { return e.kind == EntryKind::kFile; });
+  // Commands list a folder once per pass; when its files are those of the
+  // last listing, in the same order, so is the answer.
+  if (folder == files_memo_.folder && files == files_memo_.listed) return files_memo_.files;
+  std::vector<std::string> keys = FoldedNames(entries);
+  std::vector<size_t> order = ListingOrder(entries, keys, [](const Entry&) { return true; });
+  std::vector<File> answer;
+  answer.reserve(files.size());
+  std::vector<Entry> listed;
+  std::vector<std::string> listed_keys;
+  listed.reserve(order.size());
+  listed_keys.reserve(order.size());
+  for (size_t i : order) {
+    if (entries[i].kind == EntryKind::kFile) {
+      answer.push_back(
+          {JoinPath(folder, entries[i].name), AttributesOf(entries[i].name, entries[i].kind)});
     }
+    listed.push_back(std::move(entries[i]));
+    listed_keys.push_back(std::move(keys[i]));
   }
-  SortByName(files, [](const File& f) { return NameOf(f.path); });
-  return files;
+  // What was just read is the freshest word on the folder's names; learnt in
+  // the order the commands then walk them, neighbours lie side by side.
+  resolver_.Learn(folder, listed, std::move(listed_keys));
+  files_memo_ = {folder, std::move(files), answer};
+  return answer;
 }
 
 std::string FileOperations::GetBaseName(std::string_view path) {
@@ -184,17 +224,15 @@ std::string FileOperations::GetBaseName(std::string_view path) {
 File FileOperations::GetFile(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.info || entry.info->kind != EntryKind::kFile) {
-    throw Failure(kFileNotFound, "no file " + path);
-  }
-  return {entry.path, AttributesOf(NameOf(entry.path), *entry.info), entry.info->mtime};
+  std::optional<EntryInfo> info = resolver_.Details(entry);
+  if (!info || info->kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  return {entry.path, AttributesOf(NameOf(entry.path), *info), info->mtime};
 }
 
 void FileOperations::DeleteFolder(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.info || entry.info->kind == EntryKind::kFile ||
-      entry.info->kind == EntryKind::kOther) {
+  if (!entry.kind || entry.kind == EntryKind::kFile || entry.kind == EntryKind::kOther) {
     throw Failure(kPathNotFound, "no folder " + path);
   }
   struct Forget {
@@ -202,7 +240,7 @@ void FileOperations::DeleteFolder(const std::string& path) {
     const std::string& path;
     ~Forget() { resolver.FolderRemoved(path); }
   } forget{resolver_, entry.path};
-  if (entry.info->kind == EntryKind::kFolderLink) {
+  if (entry.kind == EntryKind::kFolderLink) {
     fs_->RemoveFolder(entry.path);
     return;
   }

@@ -30,6 +30,7 @@ struct File {
   const std::string& Path() const { return path; }
 };
 
+class Failure;
 class FileOperations;
 
 // Throws kBadFileName for a path whose folder part holds a control
@@ -125,6 +126,9 @@ class FileOperations {
                     Placing placing);
   bool PlaceAcross(const std::string& source, const std::string& target);
   bool IsSameEntry(const std::string& a, const std::string& b);
+  // A file answered from the names the command learnt may have gone since:
+  // its failure is then that of a missing file, as when it is looked for.
+  void RefuseIfGone(const ResolvedPath& entry, const Failure& failure);
   void SweepTemporaries(const std::string& folder, int depth);
   void FillListing(const std::string& folder, int mask);
   void RemoveTree(const std::string& folder);
@@ -136,6 +140,11 @@ class FileOperations {
   size_t position_ = 0;
   std::string pending_folder_;  // a listing whose first answer, ".", was given before it was read
   int pending_mask_ = 0;
+  struct FilesMemo {
+    std::string folder;
+    std::vector<Entry> listed;  // the folder's files, as the disk listed them
+    std::vector<File> files;    // the answer to them
+  } files_memo_;
   unsigned temporaries_made_ = 0;
 };
 

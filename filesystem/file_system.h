@@ -22,6 +22,8 @@ enum class EntryKind {
 struct Entry {
   std::string name;
   EntryKind kind;
+
+  bool operator==(const Entry&) const = default;
 };
 
 struct EntryInfo {

@@ -8,21 +8,22 @@
 namespace varnelo {
 namespace {
 
+// Names are nearly always ASCII: those are converted byte by byte in one
+// pass, and only the others go through Unicode.
 template <typename Convert, typename AsciiConvert>
 std::string ConvertCase(std::string_view name, Convert convert, AsciiConvert ascii) {
-  bool ascii_only = std::all_of(name.begin(), name.end(),
-                                [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::string result(name);
+  bool ascii_only = true;
+  for (char& c : result) {
+    ascii_only &= static_cast<unsigned char>(c) < 0x80;
+    c = ascii(c);
+  }
   if (ascii_only ||
       !QByteArrayView(name.data(), static_cast<qsizetype>(name.size())).isValidUtf8()) {
-    std::string result(name);
-    for (char& c : result) c = ascii(c);
     return result;
   }
   return convert(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))).toStdString();
 }
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 size_t CharacterBoundaryAtOrBefore(std::string_view text, size_t length) {
   while (length > 0 && length < text.size() &&
@@ -36,12 +37,14 @@ size_t CharacterBoundaryAtOrBefore(std::string_view text, size_t length) {
 
 std::string FoldCase(std::string_view name) {
   return ConvertCase(
-      name, [](const QString& s) { return s.toCaseFolded(); }, AsciiLower);
+      name, [](const QString& s) { return s.toCaseFolded(); },
+      [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
 }
 
 std::string UpperCase(std::string_view name) {
   return ConvertCase(
-      name, [](const QString& s) { return s.toUpper(); }, AsciiUpper);
+      name, [](const QString& s) { return s.toUpper(); },
+      [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
 }
 
 bool WildcardMatch(std::string_view name, std::string_view pattern) {
@@ -75,6 +78,9 @@ bool HasControlCharacter(std::string_view path) {
 }
 
 std::string NormalizePath(std::string_view path) {
+  if (path.find("//") == std::string_view::npos && (path.size() <= 1 || path.back() != '/')) {
+    return std::string(path);
+  }
   std::string result;
   result.reserve(path.size());
   for (char c : path) {

@@ -9,6 +9,10 @@
 namespace varnelo {
 namespace {
 
+void RefuseControlCharactersIn(const std::string& folder) {
+  if (HasControlCharacter(folder)) throw Failure(kBadFileName, "bad file name");
+}
+
 bool SameIdentity(const EntryInfo& a, const EntryInfo& b) {
   return a.device == b.device && a.inode == b.inode;
 }
@@ -19,6 +23,7 @@ void FileOperations::BeginCommand(const std::string& folder) {
   listing_.clear();
   position_ = 0;
   pending_folder_.clear();
+  files_memo_ = {};
   resolver_.Start(folder);
   if (!folder.empty() && !HasControlCharacter(folder)) SweepTemporaries(NormalizePath(folder), 1);
 }
@@ -45,14 +50,13 @@ void FileOperations::SweepTemporaries(const std::string& folder, int depth) {
 }
 
 std::string FileOperations::FreeName(const std::string& folder, const std::string& name) {
-  RefuseControlCharacters(folder + "/");
+  RefuseControlCharactersIn(folder);
   RefuseControlCharacters(name);
   NameIndex& index = resolver_.IndexOf(ExistingFolder(folder));
-  int& next = index.NextNumber(name);
-  for (int n = std::max(next, 1);; ++n) {
+  for (int n = index.NextNumber(name);; ++n) {
     std::string candidate = NumberedName(name, n);
     if (!index.Find(candidate)) {
-      next = n;
+      index.SetNextNumber(name, n);
       return candidate;
     }
   }
@@ -82,21 +86,22 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
   RefuseControlCharacters(source);
   RefuseControlCharacters(name);
   ResolvedPath from = resolver_.Resolve(source);
-  if (!from.info || from.info->kind != EntryKind::kFile) {
+  if (from.kind != EntryKind::kFile) {
     throw Failure(kFileNotFound, "no file " + source);
   }
-  RefuseControlCharacters(folder + "/");
+  RefuseControlCharactersIn(folder);
   std::string target_folder = ExistingFolder(folder);
   NameIndex& index = resolver_.IndexOf(target_folder);
-  int& next = index.NextNumber(name);
-  for (int n = std::max(next, 1);; ++n) {
+  for (int n = index.NextNumber(name);; ++n) {
     std::string candidate = NumberedName(name, n);
     std::string target = JoinPath(target_folder, candidate);
     if (const Entry* taken = index.Find(candidate)) {
       std::string existing = JoinPath(target_folder, taken->name);
       if (IsSameEntry(existing, from.path)) return existing;
       std::optional<EntryInfo> there = fs_->Inspect(existing);
-      if (there && there->kind == EntryKind::kFile && SameIdentity(*there, *from.info)) {
+      std::optional<EntryInfo> source_info = resolver_.Details(from);
+      if (there && source_info && there->kind == EntryKind::kFile &&
+          SameIdentity(*there, *source_info)) {
         // An interrupted run left this very file here under its new name already.
         if (placing == Placing::kMove) DeleteFile(from.path);
         return existing;
@@ -115,6 +120,7 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
                         {candidate, EntryKind::kFile});  // someone else took the name meanwhile
         continue;
       }
+      RefuseIfGone(from, failure);
       if (failure.number() != kCrossDevice) throw;
       if (!PlaceAcross(from.path, target)) {
         resolver_.Added(target_folder, {candidate, EntryKind::kFile});
@@ -122,7 +128,7 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
       }
       if (placing == Placing::kMove) fs_->DeleteFile(from.path);
     }
-    next = n;
+    index.SetNextNumber(name, n);
     resolver_.Added(target_folder, {candidate, EntryKind::kFile});
     if (placing == Placing::kMove) resolver_.Removed(from.path);
     return target;

@@ -26,15 +26,18 @@ EntryKind KindOf(const std::string& path, mode_t mode) {
   return EntryKind::kFile;
 }
 
-EntryKind KindOfDirent(const std::string& path, unsigned char type) {
+// Links, and volumes that do not tell an entry's type in the listing, cost
+// a look at the entry; anything else is told by the listing alone.
+EntryKind KindOfDirent(const std::string& prefix, const char* name, unsigned char type) {
   switch (type) {
     case DT_REG:
       return EntryKind::kFile;
     case DT_DIR:
       return EntryKind::kFolder;
     case DT_LNK:
-      return KindOf(path, S_IFLNK);
+      return KindOf(prefix + name, S_IFLNK);
     case DT_UNKNOWN: {
+      std::string path = prefix + name;
       struct stat info;
       if (lstat(path.c_str(), &info) != 0) return EntryKind::kOther;
       return KindOf(path, info.st_mode);
@@ -129,9 +132,9 @@ class PosixFileSystem : public FileSystem {
     std::vector<Entry> entries;
     errno = 0;
     while (struct dirent* d = readdir(dir.get())) {
-      std::string name = d->d_name;
+      std::string_view name = d->d_name;
       if (name == "." || name == "..") continue;
-      entries.push_back({name, KindOfDirent(prefix + name, d->d_type)});
+      entries.push_back({std::string(name), KindOfDirent(prefix, d->d_name, d->d_type)});
     }
     if (errno != 0) Fail("list " + folder);
     return entries;

@@ -9,12 +9,18 @@ namespace varnelo {
 
 std::string NameIndex::FoldKey(std::string_view name) { return FoldCase(name); }
 
-void NameIndex::Add(const Entry& entry) {
-  std::vector<Entry>& variants = by_key_[FoldKey(entry.name)];
-  auto same = std::find_if(variants.begin(), variants.end(),
+void NameIndex::Add(std::string key, const Entry& entry) {
+  auto [it, inserted] = by_key_.try_emplace(std::move(key), Variants{entry, {}});
+  if (inserted) return;
+  Variants& variants = it->second;
+  if (variants.first.name == entry.name) {
+    variants.first = entry;
+    return;
+  }
+  auto same = std::find_if(variants.more.begin(), variants.more.end(),
                            [&](const Entry& e) { return e.name == entry.name; });
-  if (same == variants.end()) {
-    variants.push_back(entry);
+  if (same == variants.more.end()) {
+    variants.more.push_back(entry);
   } else {
     *same = entry;
   }
@@ -23,22 +29,44 @@ void NameIndex::Add(const Entry& entry) {
 void NameIndex::Remove(std::string_view name) {
   auto it = by_key_.find(FoldKey(name));
   if (it == by_key_.end()) return;
-  std::erase_if(it->second, [&](const Entry& e) { return e.name == name; });
-  if (it->second.empty()) by_key_.erase(it);
+  Variants& variants = it->second;
+  if (variants.first.name == name) {
+    if (variants.more.empty()) {
+      by_key_.erase(it);
+      return;
+    }
+    variants.first = std::move(variants.more.front());
+    variants.more.erase(variants.more.begin());
+    return;
+  }
+  std::erase_if(variants.more, [&](const Entry& e) { return e.name == name; });
 }
 
 const Entry* NameIndex::Find(std::string_view name) const {
   auto it = by_key_.find(FoldKey(name));
   if (it == by_key_.end()) return nullptr;
-  for (const Entry& e : it->second) {
+  const Variants& variants = it->second;
+  for (const Entry& e : variants.more) {
     if (e.name == name) return &e;
   }
-  return &it->second.front();
+  return &variants.first;
+}
+
+int NameIndex::NextNumber(std::string_view name) const {
+  if (next_number_.empty()) return 1;
+  auto it = next_number_.find(FoldKey(name));
+  return it == next_number_.end() ? 1 : it->second;
+}
+
+void NameIndex::SetNextNumber(std::string_view name, int number) {
+  if (number > 1) next_number_[FoldKey(name)] = number;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   if (folder.empty()) return std::string(name);
-  std::string path(folder);
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path.append(folder);
   if (path.back() != '/') path += '/';
   return path.append(name);
 }
@@ -62,7 +90,7 @@ bool Resolver::IsBelowBoundary(std::string_view path) const {
 
 bool Resolver::ReachableWithoutLinks(std::string_view folder) {
   for (std::string_view f = folder; IsBelowBoundary(f); f = ParentOf(f)) {
-    if (link_free_.contains(std::string(f))) return true;
+    if (link_free_.contains(f)) return true;
     std::optional<EntryInfo> info = fs_->Inspect(std::string(f));
     if (!info || info->is_link) return false;
   }
@@ -78,37 +106,64 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
   return resolved;
 }
 
+std::optional<EntryInfo> Resolver::Details(const ResolvedPath& resolved) {
+  if (resolved.info) return resolved.info;
+  return resolved.kind ? fs_->Inspect(resolved.path) : std::nullopt;
+}
+
 ResolvedPath Resolver::ResolveNormalized(const std::string& path) {
-  if (path.empty()) return {path, std::nullopt};
+  if (path.empty()) return {path, std::nullopt, std::nullopt};
+  if (std::optional<ResolvedPath> known = ResolveFromIndex(path)) return *known;
   if (std::optional<EntryInfo> info = fs_->Inspect(path)) {
     std::string_view parent = ParentOf(path);
-    if (!parent.empty() && !ReachableWithoutLinks(parent)) return {path, std::nullopt};
-    return {path, info};
+    if (!parent.empty() && !ReachableWithoutLinks(parent))
+      return {path, std::nullopt, std::nullopt};
+    return {path, info->kind, info};
   }
   std::string_view name = NameOf(path);
-  if (name.empty() || name == "." || name == "..") return {path, std::nullopt};
+  if (name.empty() || name == "." || name == "..") return {path, std::nullopt, std::nullopt};
   std::string_view parent = ParentOf(path);
   std::optional<std::string> folder = Folder(parent.empty() ? std::string_view(".") : parent);
-  if (!folder) return {path, std::nullopt};
+  if (!folder) return {path, std::nullopt, std::nullopt};
   std::string base = parent.empty() ? std::string() : *folder;
   const Entry* entry = nullptr;
   try {
     entry = IndexOf(*folder).Find(name);
   } catch (const Failure&) {
-    return {JoinPath(base, name), std::nullopt};  // an unreadable folder hides its names
+    // An unreadable folder hides its names.
+    return {JoinPath(base, name), std::nullopt, std::nullopt};
   }
-  if (!entry) return {JoinPath(base, name), std::nullopt};
+  if (!entry) return {JoinPath(base, name), std::nullopt, std::nullopt};
   std::string actual = JoinPath(base, entry->name);
-  return {actual, fs_->Inspect(actual)};
+  std::optional<EntryInfo> info = fs_->Inspect(actual);
+  if (!info) return {actual, std::nullopt, std::nullopt};
+  return {actual, info->kind, info};
+}
+
+// A name that a folder's known names hold exactly is answered without asking
+// the disk: the folder was resolved, links and all, when it was learnt. Any
+// other name is looked for on the disk, where it may have come meanwhile.
+std::optional<ResolvedPath> Resolver::ResolveFromIndex(const std::string& path) {
+  std::string_view name = NameOf(path);
+  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  std::string_view parent = ParentOf(path);
+  auto folder = folders_.find(parent.empty() ? std::string_view(".") : parent);
+  if (folder == folders_.end()) return std::nullopt;
+  auto index = indexes_.find(folder->second);
+  if (index == indexes_.end()) return std::nullopt;
+  const Entry* entry = index->second.Find(name);
+  if (!entry || entry->name != name) return std::nullopt;
+  return ResolvedPath{JoinPath(parent.empty() ? std::string_view() : folder->second, name),
+                      entry->kind, std::nullopt};
 }
 
 std::optional<std::string> Resolver::Folder(std::string_view path) {
   std::string key = NormalizePath(path);
   if (auto known = folders_.find(key); known != folders_.end()) return known->second;
   ResolvedPath folder = ResolveNormalized(key);
-  if (!folder.info) return std::nullopt;
-  bool reachable = folder.info->kind == EntryKind::kFolder ||
-                   (folder.info->kind == EntryKind::kFolderLink && !IsBelowBoundary(folder.path));
+  if (!folder.kind) return std::nullopt;
+  bool reachable = folder.kind == EntryKind::kFolder ||
+                   (folder.kind == EntryKind::kFolderLink && !IsBelowBoundary(folder.path));
   if (!reachable) return std::nullopt;
   folders_.emplace(std::move(key), folder.path);
   return folder.path;
@@ -127,12 +182,19 @@ NameIndex& Resolver::IndexOf(const std::string& folder) {
   return it->second;
 }
 
+void Resolver::Learn(const std::string& folder, const std::vector<Entry>& entries,
+                     std::vector<std::string> keys) {
+  if (indexes_.contains(folder) || Folder(folder) != folder) return;
+  NameIndex& index = indexes_[folder];
+  index.Reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) index.Add(std::move(keys[i]), entries[i]);
+  Changed();
+}
+
 namespace {
 
 // Names without a folder part live in the working folder, which is indexed as ".".
-std::string IndexKey(std::string_view folder) {
-  return folder.empty() ? std::string(".") : NormalizePath(folder);
-}
+std::string_view IndexKey(std::string_view folder) { return folder.empty() ? "." : folder; }
 
 }  // namespace
 

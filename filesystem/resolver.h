@@ -1,6 +1,7 @@
 #ifndef VARNELO_FILESYSTEM_RESOLVER_H_
 #define VARNELO_FILESYSTEM_RESOLVER_H_
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,34 +14,54 @@
 
 namespace varnelo {
 
+// Hashes text however it is held, so that a look-up needs no copy of its key.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+template <typename Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
 // The names of one folder as a command has learnt them, found without regard
 // to letter case.
 class NameIndex {
  public:
-  void Add(const Entry& entry);
+  void Add(const Entry& entry) { Add(FoldKey(entry.name), entry); }
+  // As Add, with the entry's name already folded (see FoldCase).
+  void Add(std::string key, const Entry& entry);
   void Remove(std::string_view name);
+  void Reserve(size_t count) { by_key_.reserve(count); }
   // The entry of exactly this name if there is one, else a case variant.
   const Entry* Find(std::string_view name) const;
   // Where the search for a free numbered variant of `name` may start.
-  int& NextNumber(std::string_view name) { return next_number_[FoldKey(name)]; }
+  int NextNumber(std::string_view name) const;
+  void SetNextNumber(std::string_view name, int number);
 
  private:
+  // The names that fold alike: nearly always one, so the rest cost nothing.
+  struct Variants {
+    Entry first;
+    std::vector<Entry> more;
+  };
   static std::string FoldKey(std::string_view name);
-  std::unordered_map<std::string, std::vector<Entry>> by_key_;
-  std::unordered_map<std::string, int> next_number_;
+  TextMap<Variants> by_key_;
+  TextMap<int> next_number_;  // only names numbered past 1
 };
 
 // A path as it stands on the disk after letter case has been resolved.
 struct ResolvedPath {
   std::string path;               // normalized; the exact spelling on disk where found
-  std::optional<EntryInfo> info;  // nothing when no entry answers to the path
+  std::optional<EntryKind> kind;  // nothing when no entry answers to the path
+  std::optional<EntryInfo> info;  // where the entry has been inspected
 };
 
 // Finds paths the way the commands expect: the exact name first and, only
 // when it is missing, a case variant in the parent folder. What it learns of
-// a folder's names is kept until Forget(), so a command pays one listing per
-// folder, however many files it places there; the callers report their own
-// changes (Added, Removed) to keep it true.
+// a folder's names is kept until Start(), so a command pays one listing per
+// folder, however many files it places there, and asks the disk no more about
+// names it knows; the callers report their own changes (Added, Removed) to
+// keep it true.
 class Resolver {
  public:
   explicit Resolver(FileSystem* fs) : fs_(fs) {}
@@ -50,11 +71,21 @@ class Resolver {
   void Start(const std::string& boundary);
 
   ResolvedPath Resolve(std::string_view path);
+  // All about the entry that `resolved` found, inspected now where not known
+  // yet; nothing when it has gone meanwhile.
+  std::optional<EntryInfo> Details(const ResolvedPath& resolved);
   // The folder at `path`, or nothing when there is none or it is reached
   // through a link below the boundary.
   std::optional<std::string> Folder(std::string_view path);
 
   NameIndex& IndexOf(const std::string& folder);
+  // Takes a listing just read of `folder`, with each name folded (`keys`),
+  // as all there is in it, where `folder` is a folder as Folder() answers it
+  // and its names are not known yet (what is known was kept true since).
+  void Learn(const std::string& folder, const std::vector<Entry>& entries,
+             std::vector<std::string> keys);
+  // What the callers changed: `folder` and `path` as Folder() and Resolve()
+  // answer them.
   void Added(const std::string& folder, const Entry& entry);
   void Removed(const std::string& path);
   void FolderRemoved(const std::string& path);
@@ -64,16 +95,17 @@ class Resolver {
   bool ReachableWithoutLinks(std::string_view folder);
 
   ResolvedPath ResolveNormalized(const std::string& path);
+  std::optional<ResolvedPath> ResolveFromIndex(const std::string& path);
   void Changed() { last_.reset(); }
 
   FileSystem* fs_;
   std::vector<std::string> boundaries_;
-  std::unordered_map<std::string, NameIndex> indexes_;
-  std::unordered_set<std::string> link_free_;
+  TextMap<NameIndex> indexes_;
+  TextSet link_free_;
   // Commands ask for the same folders once per file, and often for one path
   // twice in a row (is it there? then delete it): both are answered from here
   // until something changes.
-  std::unordered_map<std::string, std::string> folders_;
+  TextMap<std::string> folders_;
   std::optional<std::pair<std::string, ResolvedPath>> last_;
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "filesystem/failure.h"
+#include "filesystem/names.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_folder.h"
 
@@ -244,6 +245,41 @@ TEST_F(FileOperationsTest, BeginCommandSweepsAwayHalfMadeCopies) {
   EXPECT_FALSE(Exists(root_ / ("jpg/" + partial)));
   EXPECT_TRUE(Exists(root_ / ("jpg/deeper/" + partial))) << "only where copies are made";
   EXPECT_TRUE(Exists(root_ / ".keep"));
+}
+
+TEST_F(FileOperationsTest, FilesOnceListedAreMovedWithoutAskingTheDiskAboutEach) {
+  FaultyFileSystem faulty;
+  FileOperations ops(&faulty);
+  for (int i = 0; i < 40; ++i) PutFile(root_ / ("f" + std::to_string(i) + ".txt"));
+  ops.BeginCommand(root_.path());
+  std::vector<File> files = ops.GetFolder(root_.path()).Files();
+  ops.MakeFolder(root_ / "txt");
+  int looks = faulty.Calls(Operation::kInspect);
+  for (const File& file : files) {
+    ASSERT_FALSE(ops.Dir(file.Path(), 0).empty());
+    ops.MoveInto(file.Path(), root_ / "TXT", std::string(NameOf(file.Path())));
+  }
+  EXPECT_LE(faulty.Calls(Operation::kInspect) - looks, 2)
+      << "a look per file costs a rename's worth";
+  EXPECT_EQ(testing::Tree(root_ / "txt").size(), 40u);
+}
+
+TEST_F(FileOperationsTest, AListingIsTrustedOnlyForTheNamesItHolds) {
+  PutFile(root_ / "gone.txt");
+  PutFile(root_ / "also-gone.txt");
+  testing::MakeFolders(root_ / "txt");
+  ops_.BeginCommand(root_.path());
+  ops_.GetFolder(root_.path()).Files();
+  unlink((root_ / "gone.txt").c_str());
+  unlink((root_ / "also-gone.txt").c_str());
+  PutFile(root_ / "new.txt", "new");
+
+  EXPECT_EQ(FailureOf([&] { ops_.MoveInto(root_ / "gone.txt", root_ / "txt", "gone.txt"); }),
+            kFileNotFound);
+  EXPECT_EQ(FailureOf([&] { ops_.DeleteFile(root_ / "also-gone.txt"); }), kFileNotFound);
+  EXPECT_EQ(ops_.Dir(root_ / "gone.txt", 0), "") << "what failed is forgotten";
+  EXPECT_EQ(ops_.Dir(root_ / "new.txt", 0), "new.txt") << "what came since is found";
+  EXPECT_EQ(ops_.MoveInto(root_ / "new.txt", root_ / "txt", "new.txt"), root_ / "txt/new.txt");
 }
 
 TEST_F(FileOperationsTest, NamesThatAreNotUtf8SurviveAMove) {
