@@ -127,8 +127,9 @@ class PosixFileSystem : public FileSystem {
     if (!dir) Fail("list " + folder);
     std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     std::vector<Entry> entries;
-    errno = 0;
-    while (struct dirent* d = readdir(dir.get())) {
+    // errno is cleared before every readdir: telling a link's kind calls
+    // stat, which leaves ENOENT behind for a dangling link.
+    for (errno = 0; struct dirent* d = readdir(dir.get()); errno = 0) {
       std::string name = d->d_name;
       if (name == "." || name == "..") continue;
       entries.push_back({name, KindOfDirent(prefix + name, d->d_type)});
