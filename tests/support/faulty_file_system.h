@@ -23,12 +23,13 @@ enum class Operation {
   kWriteFile,
 };
 
-// The real file system, with chosen calls made to fail: the `nth` call
+// The real file system (or `target`), with chosen calls made to fail: the `nth` call
 // (counting from 1) of an operation throws the failure `number` instead of
 // doing its work. Counts every call, so a test can learn how many there are.
 class FaultyFileSystem : public FileSystemWrapper {
  public:
-  FaultyFileSystem() : FileSystemWrapper(FileSystem::Default()) {}
+  explicit FaultyFileSystem(FileSystem* target = FileSystem::Default())
+      : FileSystemWrapper(target) {}
 
   void FailAt(Operation operation, int nth, int number) { faults_[{operation, nth}] = number; }
   int Calls(Operation operation) const {
