@@ -9,6 +9,7 @@ const Command* const kCommands[] = {
     &kSortByExtension,
     &kSortByFileType,
     &kSortByYear,
+    &kSortByResolution,
 };
 
 }  // namespace

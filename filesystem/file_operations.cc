@@ -190,6 +190,10 @@ File FileOperations::GetFile(const std::string& path) {
   return {entry.path, AttributesOf(NameOf(entry.path), *entry.info), entry.info->mtime};
 }
 
+PictureSize FileOperations::ReadPictureSize(const std::string& path) {
+  return fs_->ReadPictureSize(GetFile(path).path);
+}
+
 void FileOperations::DeleteFolder(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);

@@ -102,6 +102,11 @@ class FileOperations {
   // Removes the folder and all it holds; a folder link loses only the link.
   void DeleteFolder(const std::string& path);
 
+  // The size of the picture in the file at `path`, read from its header:
+  // kFileNotFound when no file is there, kInvalidPicture when it holds no
+  // picture whose size can be read.
+  PictureSize ReadPictureSize(const std::string& path);
+
   // The first of "name", "name (2)", "name (3)", ... (see NumberedName) that
   // no entry of `folder` bears in any letter case.
   std::string FreeName(const std::string& folder, const std::string& name);
