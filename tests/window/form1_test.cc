@@ -65,6 +65,7 @@ TEST_F(Form1Test, LaysOutEveryControlAsDesigned) {
       {"Command10", {472, 8, 25, 25}, "?", "黑体", 15.75},
   };
   EXPECT_EQ(form_.windowTitle(), "Varnelo V1.0");
+  EXPECT_TRUE(form_.windowIcon().availableSizes().contains(QSize(48, 48)));
   EXPECT_EQ(form_.minimumSize(), QSize(519, 349));
   EXPECT_EQ(form_.maximumSize(), QSize(519, 349));
   QWidget* previous = nullptr;
