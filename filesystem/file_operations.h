@@ -2,10 +2,12 @@
 #define VARNELO_FILESYSTEM_FILE_OPERATIONS_H_
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "filesystem/file_search.h"
 #include "filesystem/file_system.h"
 #include "filesystem/resolver.h"
 
@@ -60,6 +62,12 @@ class Folder {
 class FileOperations {
  public:
   explicit FileOperations(FileSystem* fs) : fs_(fs), resolver_(fs) {}
+  FileOperations(const FileOperations&) = delete;
+  FileOperations& operator=(const FileOperations&) = delete;
+
+  // The recursive file search, whose list of files found lasts as long as
+  // this object.
+  FileSearch& search() { return search_; }
 
   // Starts a command on `folder`: forgets the names learnt by an earlier
   // command, removes copies left half made by a crash in the folder and its
@@ -137,6 +145,7 @@ class FileOperations {
   std::string pending_folder_;  // a listing whose first answer, ".", was given before it was read
   int pending_mask_ = 0;
   unsigned temporaries_made_ = 0;
+  FileSearch search_{*this};
 };
 
 }  // namespace varnelo
