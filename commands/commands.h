@@ -9,6 +9,7 @@
 namespace varnelo {
 
 extern const Command kSortByExtension;
+extern const Command kFlattenToRoot;
 
 // Every command built so far, in the order of the window's buttons.
 std::span<const Command* const> AllCommands();

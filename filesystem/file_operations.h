@@ -109,6 +109,13 @@ class FileOperations {
   File GetFile(const std::string& path);
   // Removes the folder and all it holds; a folder link loses only the link.
   void DeleteFolder(const std::string& path);
+  // Deletes the files below the folder at `path` that `remove` accepts (it
+  // is asked with their paths spelt from `path` as given), then every folder
+  // left empty, this one included. Hidden folders, links to folders and
+  // whatever is neither file nor folder stay untouched, and so do the
+  // folders that hold them. Answers whether the folder is gone.
+  bool PruneFolder(const std::string& path,
+                   const std::function<bool(const std::string& file)>& remove);
 
   // The first of "name", "name (2)", "name (3)", ... (see NumberedName) that
   // no entry of `folder` bears in any letter case.
@@ -136,6 +143,8 @@ class FileOperations {
   void SweepTemporaries(const std::string& folder, int depth);
   void FillListing(const std::string& folder, int mask);
   void RemoveTree(const std::string& folder);
+  bool PruneTree(const std::string& folder, const std::string& spelt,
+                 const std::function<bool(const std::string& file)>& remove);
   std::string ExistingFolder(const std::string& path);
 
   FileSystem* fs_;
