@@ -7,6 +7,7 @@ namespace {
 
 const Command* const kCommands[] = {
     &kSortByExtension,
+    &kFlattenToRoot,
     &kSortByFileType,
     &kSortByYear,
     &kSortByResolution,

@@ -9,6 +9,7 @@
 namespace varnelo {
 
 extern const Command kSortByExtension;
+extern const Command kFlattenToRoot;
 extern const Command kSortByFileType;
 extern const Command kSortByYear;
 extern const Command kSortByResolution;

@@ -65,7 +65,7 @@ std::map<std::string, std::string> Tree(const std::string& root) {
   std::map<std::string, std::string> tree;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
-    std::string relative = fs::relative(it->path(), root).string();
+    std::string relative = it->path().lexically_relative(root).string();
     fs::file_status status = it->symlink_status();
     if (fs::is_symlink(status)) {
       tree[relative] = "-> " + fs::read_symlink(it->path()).string();
