@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = cmake -G Ninja -Wno-dev
 
-.PHONY: all run test torture bench bootstrap release clean format
+.PHONY: all run screenshot test torture bench bootstrap release clean format
 
 all: release
 
@@ -17,6 +17,10 @@ release: bootstrap build/release/build.ninja
 
 run: release
 	build/release/window/varnelo
+
+# A picture of the window on a virtual screen, for a look without a desktop.
+screenshot: release
+	tools/screenshot build/release/window/varnelo build/screenshot.png
 
 build/test/build.ninja: | bootstrap
 	$(CMAKE_GEN) -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DVARNELO_SANITIZE=ON

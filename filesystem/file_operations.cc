@@ -190,6 +190,10 @@ File FileOperations::GetFile(const std::string& path) {
   return {entry.path, AttributesOf(NameOf(entry.path), *entry.info), entry.info->mtime};
 }
 
+PictureSize FileOperations::ReadPictureSize(const std::string& path) {
+  return fs_->ReadPictureSize(GetFile(path).path);
+}
+
 void FileOperations::DeleteFolder(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
@@ -221,6 +225,37 @@ void FileOperations::RemoveTree(const std::string& folder) {
     }
   }
   fs_->RemoveFolder(folder);
+}
+
+bool FileOperations::PruneFolder(const std::string& path,
+                                 const std::function<bool(const std::string& file)>& remove) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info || entry.info->kind != EntryKind::kFolder) {
+    throw Failure(kPathNotFound, "no folder " + path);
+  }
+  return PruneTree(entry.path, path, remove);
+}
+
+bool FileOperations::PruneTree(const std::string& folder, const std::string& spelt,
+                               const std::function<bool(const std::string& file)>& remove) {
+  bool emptied = true;
+  for (const Entry& e : fs_->ReadFolder(folder)) {
+    std::string path = JoinPath(folder, e.name);
+    bool gone = false;
+    if (e.kind == EntryKind::kFolder && !IsHiddenName(e.name)) {
+      gone = PruneTree(path, JoinPath(spelt, e.name), remove);
+    } else if (e.kind == EntryKind::kFile && remove(JoinPath(spelt, e.name))) {
+      fs_->DeleteFile(path);
+      resolver_.Removed(path);
+      gone = true;
+    }
+    emptied = emptied && gone;
+  }
+  if (!emptied) return false;
+  fs_->RemoveFolder(folder);
+  resolver_.FolderRemoved(folder);
+  return true;
 }
 
 }  // namespace varnelo

@@ -11,6 +11,7 @@
 
 #include "filesystem/failure.h"
 #include "filesystem/file_system.h"
+#include "filesystem/picture_header.h"
 
 namespace varnelo {
 namespace {
@@ -211,6 +212,18 @@ class PosixFileSystem : public FileSystem {
       put += n;
     }
     if (close(file.Release()) != 0) Fail("write " + path);
+  }
+
+  PictureSize ReadPictureSize(const std::string& path) override {
+    // Not blocking, so a FIFO that took a file's place cannot hang the command.
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) Fail("open " + path);
+    struct stat info;
+    if (fstat(file.get(), &info) != 0) Fail("inspect " + path);
+    std::optional<PictureSize> size;
+    if (S_ISREG(info.st_mode)) size = PictureSizeFromHeader(file.get());
+    if (!size) throw Failure(kInvalidPicture, "no picture size in " + path);
+    return *size;
   }
 };
 

@@ -60,9 +60,13 @@ class MemoryFolder : public FileSystem {
   void Link(const std::string&, const std::string&) override { Untouched(); }
   void CopyFile(const std::string&, const std::string&) override { Untouched(); }
   void WriteFile(const std::string&, std::string_view) override { Untouched(); }
+  PictureSize ReadPictureSize(const std::string&) override { Untouched(); }
 
  private:
-  static void Untouched() { Require(false, "finding a free name changes nothing"); }
+  [[noreturn]] static void Untouched() {
+    Require(false, "finding a free name reads or changes nothing");
+    std::abort();
+  }
   std::vector<Entry> entries_;
 };
 

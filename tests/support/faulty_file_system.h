@@ -21,6 +21,7 @@ enum class Operation {
   kLink,
   kCopyFile,
   kWriteFile,
+  kReadPictureSize,
 };
 
 // The real file system (or `target`), with chosen calls made to fail: the `nth` call
@@ -73,6 +74,10 @@ class FaultyFileSystem : public FileSystemWrapper {
   void WriteFile(const std::string& path, std::string_view data) override {
     Check(Operation::kWriteFile);
     FileSystemWrapper::WriteFile(path, data);
+  }
+  PictureSize ReadPictureSize(const std::string& path) override {
+    Check(Operation::kReadPictureSize);
+    return FileSystemWrapper::ReadPictureSize(path);
   }
 
  private:

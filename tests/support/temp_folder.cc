@@ -64,10 +64,9 @@ std::time_t ModificationTime(const std::string& path) {
 std::map<std::string, std::string> Tree(const std::string& root,
                                         std::string (*file_value)(const std::string& path)) {
   std::map<std::string, std::string> tree;
-  std::string prefix = root.ends_with('/') ? root : root + "/";
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
-    std::string relative = it->path().string().substr(prefix.size());
+    std::string relative = it->path().lexically_relative(root).string();
     fs::file_status status = it->symlink_status();
     if (fs::is_symlink(status)) {
       tree[relative] = "-> " + fs::read_symlink(it->path()).string();
