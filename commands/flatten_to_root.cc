@@ -31,6 +31,17 @@ bool ShouldBringUp(std::string_view path, std::string_view folder) {
   return !folders.starts_with('.') && folders.find("/.") == std::string_view::npos;
 }
 
+// The list file's name: "579978.txt" or, where a file of the user's bears
+// it, the next free numbered one. A list file that an interrupted run left
+// behind holds this run's line already: it is taken again, and removed at the
+// end like this run's own.
+std::string ListFileName(FileOperations& fs, const std::string& folder, std::string_view line) {
+  for (int n = 1;; ++n) {
+    std::string name = NumberedName(kListFileName, n);
+    if (fs.FreeName(folder, name) == name || fs.Holds(folder + "/" + name, line)) return name;
+  }
+}
+
 void FlattenToRoot(CommandRun& run) {
   FileOperations& fs = run.fs;
   FileSearch& search = fs.search();
@@ -41,8 +52,8 @@ void FlattenToRoot(CommandRun& run) {
   // The list file lies in the folder while the run lasts. A file of the
   // user's that bears its name keeps it; the list file takes the next free one.
   search.Clear();
-  const std::string list_file = folder + "/" + fs.FreeName(folder, kListFileName);
-  fs.WriteLines(list_file, {folder});
+  const std::string list_file = folder + "/" + ListFileName(fs, folder, folder + "\r\n");
+  fs.WriteLines(list_file, {folder});  // the same line, ended by CR LF
 
   // Count every file below the folder, so that a tree too large for the
   // counts is refused before anything has moved.

@@ -160,6 +160,13 @@ void FileOperations::WriteLines(const std::string& path, const std::vector<std::
   resolver_.Added(parent, {name, EntryKind::kFile});
 }
 
+bool FileOperations::Holds(const std::string& path, std::string_view text) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.info || entry.info->kind != EntryKind::kFile || entry.info->is_link) return false;
+  return fs_->ReadFile(entry.path, text.size() + 1) == text;
+}
+
 Folder FileOperations::GetFolder(const std::string& path) {
   if (path.empty() || HasControlCharacter(path)) throw Failure(kPathNotFound, "no folder");
   return Folder(this, ExistingFolder(path));

@@ -100,6 +100,9 @@ class FileOperations {
   // CR LF: kPathNotFound when the folder is missing.
   void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
+  // Whether a plain file (no link) stands at `path` holding exactly `text`.
+  bool Holds(const std::string& path, std::string_view text);
+
   // The folder at `path`: kPathNotFound for any text that names no folder.
   Folder GetFolder(const std::string& path);
   std::vector<File> Files(const std::string& folder);

@@ -214,6 +214,22 @@ class PosixFileSystem : public FileSystem {
     if (close(file.Release()) != 0) Fail("write " + path);
   }
 
+  std::string ReadFile(const std::string& path, size_t limit) override {
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) Fail("read " + path);
+    std::string data(limit, '\0');
+    size_t got = 0;
+    while (got < limit) {
+      ssize_t n = read(file.get(), data.data() + got, limit - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) Fail("read " + path);
+      if (n == 0) break;
+      got += n;
+    }
+    data.resize(got);
+    return data;
+  }
+
   PictureSize ReadPictureSize(const std::string& path) override {
     // Not blocking, so a FIFO that took a file's place cannot hang the command.
     FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));

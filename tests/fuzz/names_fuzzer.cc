@@ -60,6 +60,7 @@ class MemoryFolder : public FileSystem {
   void Link(const std::string&, const std::string&) override { Untouched(); }
   void CopyFile(const std::string&, const std::string&) override { Untouched(); }
   void WriteFile(const std::string&, std::string_view) override { Untouched(); }
+  std::string ReadFile(const std::string&, size_t) override { Untouched(); }
   PictureSize ReadPictureSize(const std::string&) override { Untouched(); }
 
  private:

@@ -21,6 +21,7 @@ enum class Operation {
   kLink,
   kCopyFile,
   kWriteFile,
+  kReadFile,
   kReadPictureSize,
 };
 
@@ -74,6 +75,10 @@ class FaultyFileSystem : public FileSystemWrapper {
   void WriteFile(const std::string& path, std::string_view data) override {
     Check(Operation::kWriteFile);
     FileSystemWrapper::WriteFile(path, data);
+  }
+  std::string ReadFile(const std::string& path, size_t limit) override {
+    Check(Operation::kReadFile);
+    return FileSystemWrapper::ReadFile(path, limit);
   }
   PictureSize ReadPictureSize(const std::string& path) override {
     Check(Operation::kReadPictureSize);
