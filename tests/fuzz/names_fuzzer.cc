@@ -5,15 +5,21 @@
 
 #include <QByteArrayView>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/extension.h"
+#include "commands/sort_by_resolution.h"
 #include "commands/sort_by_year.h"
+#include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
+#include "filesystem/picture_probe.h"
 
 namespace varnelo {
 namespace {
@@ -139,14 +145,42 @@ void CenturyOfYearText(FuzzedDataProvider& data) {
   }
 }
 
+void PixelCountClass(FuzzedDataProvider& data) {
+  auto low = data.ConsumeIntegral<int32_t>();
+  auto high = data.ConsumeIntegral<int32_t>();
+  if (low > high) std::swap(low, high);
+  int32_t middle = data.ConsumeIntegralInRange(low, high);
+  std::string_view low_class = ResolutionClassOf(low);
+  Require(!low_class.empty(), "every pixel count has a class");
+  if (low_class == ResolutionClassOf(high)) {
+    Require(ResolutionClassOf(middle) == low_class, "a class is one unbroken range of counts");
+  }
+}
+
+void RoundingOfACount(FuzzedDataProvider& data) {
+  std::vector<uint8_t> bytes = data.ConsumeBytes<uint8_t>(sizeof(double));
+  bytes.resize(sizeof(double));
+  double value;
+  std::memcpy(&value, bytes.data(), sizeof value);  // every double, NaN and infinities too
+  try {
+    double off = std::fabs(RoundToInt32(value) - value);
+    Require(off < 0.5 || (off == 0.5 && RoundToInt32(value) % 2 == 0),
+            "rounded to the nearest integer, a half to the even one");
+  } catch (const Failure& failure) {
+    Require(failure.number() == kOverflow && !(std::fabs(value) < 2147483647.0),
+            "only a value beyond 32 bits fails to round");
+  }
+}
+
 }  // namespace
 }  // namespace varnelo
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   using namespace varnelo;
   FuzzedDataProvider data(bytes, size);
-  void (*const kTargets[])(FuzzedDataProvider&) = {Extension, Numbered, FreeNames, Wildcard,
-                                                   CenturyOfYearText};
+  void (*const kTargets[])(FuzzedDataProvider&) = {
+      Extension,         Numbered,        FreeNames,       Wildcard,
+      CenturyOfYearText, PixelCountClass, RoundingOfACount};
   kTargets[data.ConsumeIntegralInRange<size_t>(0, std::size(kTargets) - 1)](data);
   return 0;
 }
