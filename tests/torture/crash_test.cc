@@ -8,9 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -70,11 +73,35 @@ Drive RunDriver(const std::string& command, const std::string& folder, long kill
   return drive;
 }
 
+bool IsTemporary(const std::string& path) { return NameOf(path).starts_with(kTemporaryPrefix); }
+
 Snapshot WithoutTemporaries(Snapshot snapshot) {
-  std::erase_if(snapshot, [](const auto& entry) {
-    return NameOf(entry.first).starts_with(kTemporaryPrefix);
-  });
+  std::erase_if(snapshot, [](const auto& entry) { return IsTemporary(entry.first); });
   return snapshot;
+}
+
+// The folder of the first level that receives the most files.
+std::string BusiestFolder(const Snapshot& original, const Snapshot& reference) {
+  std::map<std::string, int> arrivals;
+  for (const auto& [path, value] : reference) {
+    size_t slash = path.find('/');
+    if (slash != std::string::npos && value[0] == '#' && !original.contains(path)) {
+      ++arrivals[path.substr(0, slash)];
+    }
+  }
+  auto busiest = std::max_element(arrivals.begin(), arrivals.end(),
+                                  [](const auto& a, const auto& b) { return a.second < b.second; });
+  return busiest == arrivals.end() ? "" : busiest->first;
+}
+
+// Puts `folder` on a volume of its own, contents and all, so that every file
+// it receives is a whole copy; `volume` stays empty where no mount is allowed.
+void OnAVolumeOfItsOwn(const std::string& folder, std::optional<Tmpfs>& volume) {
+  std::filesystem::rename(folder, folder + ".moving");
+  volume.emplace(folder, "size=256m");
+  CopyTree(folder + ".moving", folder);
+  std::filesystem::remove_all(folder + ".moving");
+  if (!volume->mounted()) volume.reset();
 }
 
 class CrashTest : public CommandTest {};
@@ -90,10 +117,15 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
     const Drive undisturbed = RunDriver(GetParam(), temp / "reference");
     ASSERT_EQ(undisturbed.boxes, Expected(command(), {kCompletedText}));
     const Snapshot reference = Take(temp / "reference");
+    const std::string busiest = BusiestFolder(original, reference);
 
     for (int crash = 0; crash < Scaled(4, 50); ++crash) {
       std::filesystem::remove_all(work);
       CopyTree(pristine, work);
+      // Every third kill meets whole copies into another volume, where the
+      // machine allows a mount and the command fills a folder.
+      std::optional<Tmpfs> volume;
+      if (crash % 3 == 2 && !busiest.empty()) OnAVolumeOfItsOwn(work + "/" + busiest, volume);
       RunDriver(GetParam(), work, random() % (undisturbed.work_us * 11 / 10 + 1));
       const Snapshot killed = Take(work);
       Audit audit = Check(original, killed, Ending::kKilled);
@@ -101,12 +133,21 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
       ++Totals().crashes;
       Snapshot visible = WithoutTemporaries(killed);
       if (visible != WithoutTemporaries(original) && visible != reference) ++Totals().mid_work;
+      Totals().temporaries_left += std::count_if(killed.begin(), killed.end(), [&](const auto& e) {
+        return IsTemporary(e.first) && !original.contains(e.first);
+      });
 
       EXPECT_EQ(RunDriver(GetParam(), work).boxes, Expected(command(), {kCompletedText}));
       const Snapshot rerun = Take(work);
       audit = Check(original, rerun, Ending::kCompleted);
       EXPECT_TRUE(audit.Clean()) << "after the rerun" << audit.notes;
-      EXPECT_TRUE(rerun == reference) << Difference(reference, rerun);
+      if (volume) {
+        // A whole copy made before the kill is not known for its source, so
+        // the rerun may place the source once more under a numbered name.
+        EXPECT_TRUE(SameContents(rerun, reference)) << Difference(reference, rerun);
+      } else {
+        EXPECT_TRUE(rerun == reference) << Difference(reference, rerun);
+      }
     }
   }
 }

@@ -60,8 +60,10 @@ void PrintFigures() {
       "torture: %zu commands, %d crashes, %d injected faults, %d bad inputs, %d files lost, %d "
       "files damaged, %d stray temporaries\n",
       f.commands.size(), f.crashes, f.faults, f.bad_inputs, f.lost, f.damaged, f.strays);
-  if (f.crashes > 0)
-    std::printf("torture: %d of the %d kills landed mid-work\n", f.mid_work, f.crashes);
+  if (f.crashes > 0) {
+    std::printf("torture: %d of the %d kills landed mid-work, %d left a temporary copy\n",
+                f.mid_work, f.crashes, f.temporaries_left);
+  }
   for (const std::string& name : f.skipped) {
     std::printf("torture: skipped the %s command: not built yet\n", name.c_str());
   }

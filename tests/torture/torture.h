@@ -26,7 +26,7 @@ int Scaled(int quick, int long_run);
 // What the whole suite has done and found, printed when it ends.
 struct Figures {
   std::set<std::string> commands, skipped;
-  int crashes = 0, mid_work = 0, faults = 0, bad_inputs = 0;
+  int crashes = 0, mid_work = 0, temporaries_left = 0, faults = 0, bad_inputs = 0;
   int lost = 0, damaged = 0, strays = 0;
 };
 Figures& Totals();
@@ -89,6 +89,8 @@ class Tmpfs {
  public:
   Tmpfs(const std::string& path, const std::string& options);
   ~Tmpfs();
+  Tmpfs(const Tmpfs&) = delete;
+  Tmpfs& operator=(const Tmpfs&) = delete;
   bool mounted() const { return mounted_; }
   // Shrinks it to what it holds and `spare` bytes more.
   void ShrinkTo(long spare);
