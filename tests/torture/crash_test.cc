@@ -17,8 +17,6 @@
 #include <random>
 #include <thread>
 
-#include "filesystem/file_operations.h"
-#include "filesystem/names.h"
 #include "tests/support/temp_folder.h"
 #include "tests/torture/torture.h"
 
@@ -72,8 +70,6 @@ Drive RunDriver(const std::string& command, const std::string& folder, long kill
   waitpid(pid, nullptr, 0);
   return drive;
 }
-
-bool IsTemporary(const std::string& path) { return NameOf(path).starts_with(kTemporaryPrefix); }
 
 Snapshot WithoutTemporaries(Snapshot snapshot) {
   std::erase_if(snapshot, [](const auto& entry) { return IsTemporary(entry.first); });

@@ -6,9 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImage>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +16,7 @@
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
+#include "tests/support/pictures.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -43,8 +41,15 @@ std::string Checksum(const std::string& path) {
   return text;
 }
 
+// `size` bytes that tell `id` apart.
+std::string Noise(unsigned id, size_t size) {
+  std::mt19937 random(id);
+  std::string noise(size, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  return noise;
+}
+
 bool IsContent(const std::string& value) { return value[0] == '#' || value.starts_with("-> "); }
-bool IsTemporary(const std::string& path) { return NameOf(path).starts_with(kTemporaryPrefix); }
 
 std::set<std::string> Contents(const Snapshot& snapshot) {
   std::set<std::string> contents;
@@ -71,10 +76,12 @@ void PrintFigures() {
 
 }  // namespace
 
-int Scaled(int quick, int long_run) {
+bool LongRun() {
   const char* mode = std::getenv("VARNELO_TORTURE");
-  return mode && std::string(mode) == "long" ? long_run : quick;
+  return mode != nullptr && std::string(mode) == "long";
 }
+
+bool IsTemporary(const std::string& path) { return NameOf(path).starts_with(kTemporaryPrefix); }
 
 Figures& Totals() {
   static Figures figures;
@@ -140,22 +147,9 @@ Audit Check(const Snapshot& original, const Snapshot& now, Ending ending) {
   return audit;
 }
 
-void PutPicture(const std::string& path, int width, int height, unsigned id, bool noise) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(QRgb(id * 2654435761u));
-  std::mt19937 random(id);
-  int dots = noise ? width * height : 24;
-  for (int i = 0; i < dots; ++i) {
-    image.setPixel(noise ? i % width : random() % width, noise ? i / width : random() % height,
-                   random());
-  }
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  std::string format = FoldCase(ExtensionOf(path));
-  if (format != "jpg" && format != "jpeg" && format != "bmp") format = "png";
-  if (!image.save(&buffer, format.c_str())) throw std::runtime_error("cannot encode " + path);
-  testing::PutFile(path, bytes.toStdString());
+void PutPicture(const std::string& path, int width, int height, unsigned id, size_t padding) {
+  testing::PutPicture(path, width, height);
+  std::ofstream(path, std::ios::binary | std::ios::app) << Noise(id, 16 + padding);
 }
 
 void Generate(const std::string& root, unsigned seed, int files) {
@@ -189,9 +183,7 @@ void Generate(const std::string& root, unsigned seed, int files) {
       size_t size = scale == 0  ? 64 * 1024 + random() % (192 * 1024)
                     : scale < 6 ? random() % 32768
                                 : random() % 512;
-      std::string content = "file " + std::to_string(id) + "\n";
-      while (content.size() < size) content.push_back(static_cast<char>(random()));
-      testing::PutFile(path, content);
+      testing::PutFile(path, "file " + std::to_string(id) + "\n" + Noise(id, size));
     }
     testing::SetModificationTime(path, -800000000 + static_cast<long>(random() % 3500000000u));
   }

@@ -20,8 +20,10 @@ inline constexpr const char* kCommandNames[] = {"extension", "flatten", "type", 
 // The file the flatten command keeps in the folder while it works.
 inline constexpr char kListFile[] = "579978.txt";
 
-// `quick` in `make test`, `long_run` in `make torture` (VARNELO_TORTURE=long).
-int Scaled(int quick, int long_run);
+// Whether this is the long run of `make torture` (VARNELO_TORTURE=long)
+// rather than the quick one of `make test`.
+bool LongRun();
+inline int Scaled(int quick, int long_run) { return LongRun() ? long_run : quick; }
 
 // What the whole suite has done and found, printed when it ends.
 struct Figures {
@@ -34,6 +36,8 @@ Figures& Totals();
 // Every entry below a folder by relative path, as testing::Tree gives it but
 // with a checksum of each file's content and its size.
 using Snapshot = std::map<std::string, std::string>;
+// Whether the entry at `path` is a copy under way, by its hidden name.
+bool IsTemporary(const std::string& path);
 Snapshot Take(const std::string& root);
 // The first few differences, for a failure message.
 std::string Difference(const Snapshot& expected, const Snapshot& actual);
@@ -64,9 +68,10 @@ void Generate(const std::string& root, unsigned seed, int files);
 // the command makes, under a name the command brings there: so that files
 // arriving meet a taken name in every command.
 void GenerateFor(const Command& command, const std::string& root, unsigned seed, int files);
-// A PNG, JPEG or BMP (by the extension) of that size, its pixels told apart
-// by `id`; `noise` makes it incompressible.
-void PutPicture(const std::string& path, int width, int height, unsigned id, bool noise = false);
+// A picture of that size and of the kind its extension names, told apart by
+// `id` in bytes after its end, which readers pass over; `padding` more such
+// bytes make it large.
+void PutPicture(const std::string& path, int width, int height, unsigned id, size_t padding = 0);
 void CopyTree(const std::string& from, const std::string& to);
 
 using Boxes = std::vector<std::string>;
