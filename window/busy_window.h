@@ -33,8 +33,8 @@ class BusyWindow : public QObject {
   BusyWindow(QWidget& window, Desktop& desktop, ProgressTiming timing);
   ~BusyWindow() override;
 
-  // Told per file by the command: all the time it has to show progress and
-  // let the window paint. Costs a look at the clock when nothing is due.
+  // Told per file by the command: the only moments it has to show progress
+  // and let the window paint. Costs a look at the clock when nothing is due.
   void Progress(int done, int total, const std::string& item);
 
  protected:
