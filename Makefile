@@ -2,7 +2,9 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = cmake -G Ninja -Wno-dev
 
-.PHONY: all run screenshot test torture bench bootstrap release clean format
+PREFIX ?= /usr/local
+
+.PHONY: all run screenshot install test torture bench bootstrap release clean format
 
 all: release
 
@@ -21,6 +23,11 @@ run: release
 # A picture of the window on a virtual screen, for a look without a desktop.
 screenshot: release
 	tools/screenshot build/release/window/varnelo build/screenshot.png
+
+# The program, its icon, help page and menu entry under PREFIX (DESTDIR
+# stages them for a package).
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install build/release --prefix "$(PREFIX)"
 
 build/test/build.ninja: | bootstrap
 	$(CMAKE_GEN) -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DVARNELO_SANITIZE=ON

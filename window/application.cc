@@ -36,7 +36,7 @@ void SetUpApplication(QApplication& application) {
 }
 
 QString HelpPage(const QString& program_folder) {
-  for (const char* relative : {"help/index.html", "../share/varnelo/help/index.html"}) {
+  for (const char* relative : {"help/index.html", VARNELO_INSTALLED_HELP}) {
     QString path = QDir::cleanPath(QDir(program_folder).filePath(relative));
     if (QFileInfo::exists(path)) return path;
   }

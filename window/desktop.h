@@ -22,6 +22,10 @@ class Desktop {
   // Whether a compositor blends windows, so that a window may have
   // see-through pixels of its own.
   virtual bool CompositionEnabled();
+
+  // Has the display server hand over every input event made so far, so that
+  // the next pass of the event loop sees them all.
+  virtual void CatchUpInput();
 };
 
 }  // namespace varnelo

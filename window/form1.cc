@@ -31,7 +31,7 @@ Control* Place(const char* name, const QRect& geometry, Arguments&&... arguments
 
 }  // namespace
 
-Form1::Form1(Desktop& desktop) : desktop_(desktop) {
+Form1::Form1(Desktop& desktop, ProgressTiming timing) : desktop_(desktop), timing_(timing) {
   setWindowTitle(kCaption);
   setFixedSize(519, 349);
   CreateControls();
@@ -92,10 +92,15 @@ void Form1::mousePressEvent(QMouseEvent* event) {
 // The prompt comes back when the window is shown, the first time and when
 // restored from minimized (both show it), not on every repaint: a dropped
 // path has to survive boxes, dialogs and focus changes until a button is
-// pressed.
+// pressed. Shown again while a command works, it gets the prompt once the
+// command has ended, as the box must not change under a command.
 void Form1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  text1_->PutPrompt();
+  if (busy_) {
+    prompt_due_ = true;
+  } else {
+    text1_->PutPrompt();
+  }
   layer_.CutShape();
 }
 
@@ -116,8 +121,7 @@ bool Form1::Confirm(const std::string& prompt, const std::string& title) {
           QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
     return false;
   }
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  busy_ = true;
+  busy_.emplace(*this, desktop_, timing_);
   return true;
 }
 
@@ -137,9 +141,13 @@ QMessageBox::StandardButton Form1::Ask(const QString& text, const QString& title
 }
 
 void Form1::EndBusy() {
-  if (!busy_) return;
-  QGuiApplication::restoreOverrideCursor();
-  busy_ = false;
+  busy_.reset();
+  if (prompt_due_) text1_->PutPrompt();
+  prompt_due_ = false;
+}
+
+void Form1::Progress(int done, int total, const std::string& item) {
+  if (busy_) busy_->Progress(done, total, item);
 }
 
 std::string Form1::DropBoxText() { return text1_->Bytes().toStdString(); }

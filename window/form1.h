@@ -3,10 +3,12 @@
 
 #include <QColor>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "commands/host.h"
 #include "filesystem/file_operations.h"
+#include "window/busy_window.h"
 #include "window/desktop.h"
 #include "window/drop_box.h"
 #include "window/layered_window.h"
@@ -21,13 +23,14 @@ inline constexpr char kCaption[] = "Varnelo V1.0";
 // the commands its buttons run.
 class Form1 : public QWidget, public Host {
  public:
-  explicit Form1(Desktop& desktop);
+  explicit Form1(Desktop& desktop, ProgressTiming timing = {});
 
   bool Confirm(const std::string& prompt, const std::string& title) override;
   void Report(const std::string& text) override;
   std::string DropBoxText() override;
   void SetScratchText(const std::string& text) override;
   std::string ScratchText() override;
+  void Progress(int done, int total, const std::string& item) override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -46,6 +49,7 @@ class Form1 : public QWidget, public Host {
   void EndBusy();
 
   Desktop& desktop_;
+  ProgressTiming timing_;
   LayeredWindow layer_{this};
   QColor m_transparencyKey;
   // Lives as long as the window: the directory function keeps one listing
@@ -53,7 +57,10 @@ class Form1 : public QWidget, public Host {
   FileOperations file_operations_{FileSystem::Default()};
   DropBox* text1_ = nullptr;
   ScratchBox* text3_ = nullptr;
-  bool busy_ = false;
+  // From the confirmation to the command's last box.
+  std::optional<BusyWindow> busy_;
+  // The window was shown again while a command worked.
+  bool prompt_due_ = false;
 };
 
 }  // namespace varnelo

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "tests/support/temp_folder.h"
+#include "tests/window/form1_controls.h"
 #include "tests/window/test_desktop.h"
 #include "window/application.h"
 
@@ -28,16 +29,10 @@ QString TextOf(QWidget* control) {
 
 class Form1Test : public ::testing::Test {
  protected:
-  QWidget* Control(const char* name) {
-    auto* control = form_.findChild<QWidget*>(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-  QPushButton* Button(const char* name) { return static_cast<QPushButton*>(Control(name)); }
+  QWidget* Control(const char* name) { return testing::Control(form_, name); }
+  QPushButton* Button(const char* name) { return testing::Button(form_, name); }
   void Click(const char* name) { Button(name)->click(); }
-  void SetDropBox(const std::string& text) {
-    static_cast<DropBox*>(Control("Text1"))->SetBytes(QByteArray::fromStdString(text));
-  }
+  void SetDropBox(const std::string& text) { testing::SetDropBox(form_, text); }
 
   TestDesktop desktop_;
   Form1 form_{desktop_};
