@@ -2,7 +2,9 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = cmake -G Ninja -Wno-dev
 
-.PHONY: all run test bench bootstrap release clean format
+PREFIX ?= /usr/local
+
+.PHONY: all run screenshot install test torture bench bootstrap release clean format
 
 all: release
 
@@ -18,12 +20,38 @@ release: bootstrap build/release/build.ninja
 run: release
 	build/release/window/varnelo
 
+# A picture of the window on a virtual screen, for a look without a desktop.
+screenshot: release
+	tools/screenshot build/release/window/varnelo build/screenshot.png
+
+# The program, its icon, help page and menu entry under PREFIX (DESTDIR
+# stages them for a package).
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install build/release --prefix "$(PREFIX)"
+
 build/test/build.ninja: | bootstrap
 	$(CMAKE_GEN) -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DVARNELO_SANITIZE=ON
 
 test: bootstrap build/test/build.ninja
 	cmake --build build/test -j $(JOBS)
 	ctest --test-dir build/test --output-on-failure -j $(JOBS)
+
+# The long part of the crash, fault and bad-input suite, after fuzzing the
+# name functions for FUZZ_SECONDS; its figures come last.
+FUZZ_SECONDS ?= 60
+
+build/fuzz/build.ninja: | bootstrap
+	$(CMAKE_GEN) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DVARNELO_FUZZ=ON
+
+torture: bootstrap build/test/build.ninja build/fuzz/build.ninja
+	cmake --build build/fuzz -j $(JOBS) --target varnelo-fuzz
+	mkdir -p build/fuzz/corpus
+	cd build/fuzz && tests/fuzz/varnelo-fuzz -max_total_time=$(FUZZ_SECONDS) corpus >fuzz.log 2>&1 \
+	  || { tail -n 40 fuzz.log; echo "fuzz: failed, see build/fuzz/fuzz.log"; exit 1; }
+	@sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/fuzz: \1 inputs in \2 s, no failure/p' build/fuzz/fuzz.log
+	cmake --build build/test -j $(JOBS)
+	VARNELO_TORTURE=long build/test/tests/varnelo_torture --gtest_brief=1
 
 bench: release
 	build/release/bench/varnelo-bench $(BENCH_ARGS)

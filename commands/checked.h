@@ -34,6 +34,13 @@ T& Slot(std::vector<T>& list, long long index) {
   return list[index];
 }
 
+// The last index of a list; an empty list has none (failure kSubscriptOutOfRange).
+template <typename T>
+long long LastIndex(const std::vector<T>& list) {
+  if (list.empty()) throw Failure(kSubscriptOutOfRange, "empty list has no last index");
+  return static_cast<long long>(list.size()) - 1;
+}
+
 }  // namespace varnelo
 
 #endif  // VARNELO_COMMANDS_CHECKED_H_

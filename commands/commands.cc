@@ -7,8 +7,10 @@ namespace {
 
 const Command* const kCommands[] = {
     &kSortByExtension,
+    &kFlattenToRoot,
     &kSortByFileType,
     &kSortByYear,
+    &kSortByResolution,
 };
 
 }  // namespace

@@ -9,8 +9,10 @@
 namespace varnelo {
 
 extern const Command kSortByExtension;
+extern const Command kFlattenToRoot;
 extern const Command kSortByFileType;
 extern const Command kSortByYear;
+extern const Command kSortByResolution;
 
 // Every command built so far, in the order of the window's buttons.
 std::span<const Command* const> AllCommands();

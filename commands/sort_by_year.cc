@@ -1,3 +1,6 @@
+#include "commands/sort_by_year.h"
+
+#include <climits>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -7,6 +10,19 @@
 #include "filesystem/names.h"
 
 namespace varnelo {
+
+int YearNumber(std::string_view text) {
+  size_t i = text.find_first_not_of(" \t");
+  int number = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    int digit = text[i] - '0';
+    number = number > (INT_MAX - digit) / 10 ? INT_MAX : number * 10 + digit;
+  }
+  return number;
+}
+
+const char* Century(int year_number) { return year_number > 50 ? "19" : "20"; }
+
 namespace {
 
 // The date text of a time: the local date with a two-digit year first, then
@@ -21,20 +37,6 @@ std::string DateText(const struct timespec& time) {
 
 // The year text, read afresh from the scratch box that holds the date text.
 std::string YearText(Host& host) { return host.ScratchText().substr(0, 2); }
-
-// The value of a text read leniently: blanks skipped, then digits up to the
-// first other character; 0 when there are none. Never fails.
-int YearNumber(std::string_view text) {
-  size_t i = text.find_first_not_of(" \t");
-  int number = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    number = number * 10 + (text[i] - '0');
-  }
-  return number;
-}
-
-// Two-digit years above 50 are taken as the 1900s; 50 and below as the 2000s.
-const char* Century(int year_number) { return year_number > 50 ? "19" : "20"; }
 
 std::string YearFolder(CommandRun& run, const char* century) {
   return run.lj + "/" + century + YearText(run.host) + "年";

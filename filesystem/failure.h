@@ -19,6 +19,7 @@ enum FailureNumber : int {
   kCrossDevice = 74,  // "can't rename with different drive": a link or rename must become a copy
   kPathFileAccessError = 75,
   kPathNotFound = 76,
+  kInvalidPicture = 481,  // a picture file whose size cannot be read: damaged, or no picture
 };
 
 // Thrown by every operation that fails; caught only by the command frame.

@@ -179,6 +179,14 @@ void FileOperations::WriteLines(const std::string& path, const std::vector<std::
   resolver_.Added(parent, {name, EntryKind::kFile});
 }
 
+bool FileOperations::Holds(const std::string& path, std::string_view text) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  std::optional<EntryInfo> info = resolver_.Details(entry);
+  if (!info || info->kind != EntryKind::kFile || info->is_link) return false;
+  return fs_->ReadFile(entry.path, text.size() + 1) == text;
+}
+
 Folder FileOperations::GetFolder(const std::string& path) {
   if (path.empty() || HasControlCharacter(path)) throw Failure(kPathNotFound, "no folder");
   return Folder(this, ExistingFolder(path));
@@ -229,6 +237,10 @@ File FileOperations::GetFile(const std::string& path) {
   return {entry.path, AttributesOf(NameOf(entry.path), *info), info->mtime};
 }
 
+PictureSize FileOperations::ReadPictureSize(const std::string& path) {
+  return fs_->ReadPictureSize(GetFile(path).path);
+}
+
 void FileOperations::DeleteFolder(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
@@ -259,6 +271,35 @@ void FileOperations::RemoveTree(const std::string& folder) {
     }
   }
   fs_->RemoveFolder(folder);
+}
+
+bool FileOperations::PruneFolder(const std::string& path,
+                                 const std::function<bool(const std::string& file)>& remove) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (entry.kind != EntryKind::kFolder) throw Failure(kPathNotFound, "no folder " + path);
+  return PruneTree(entry.path, path, remove);
+}
+
+bool FileOperations::PruneTree(const std::string& folder, const std::string& spelt,
+                               const std::function<bool(const std::string& file)>& remove) {
+  bool emptied = true;
+  for (const Entry& e : fs_->ReadFolder(folder)) {
+    std::string path = JoinPath(folder, e.name);
+    bool gone = false;
+    if (e.kind == EntryKind::kFolder && !IsHiddenName(e.name)) {
+      gone = PruneTree(path, JoinPath(spelt, e.name), remove);
+    } else if (e.kind == EntryKind::kFile && remove(JoinPath(spelt, e.name))) {
+      fs_->DeleteFile(path);
+      resolver_.Removed(path);
+      gone = true;
+    }
+    emptied = emptied && gone;
+  }
+  if (!emptied) return false;
+  fs_->RemoveFolder(folder);
+  resolver_.FolderRemoved(folder);
+  return true;
 }
 
 }  // namespace varnelo

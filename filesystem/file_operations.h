@@ -2,10 +2,12 @@
 #define VARNELO_FILESYSTEM_FILE_OPERATIONS_H_
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "filesystem/file_search.h"
 #include "filesystem/file_system.h"
 #include "filesystem/resolver.h"
 
@@ -61,6 +63,12 @@ class Folder {
 class FileOperations {
  public:
   explicit FileOperations(FileSystem* fs) : fs_(fs), resolver_(fs) {}
+  FileOperations(const FileOperations&) = delete;
+  FileOperations& operator=(const FileOperations&) = delete;
+
+  // The recursive file search, whose list of files found lasts as long as
+  // this object.
+  FileSearch& search() { return search_; }
 
   // Starts a command on `folder`: forgets the names learnt by an earlier
   // command, removes copies left half made by a crash in the folder and its
@@ -93,6 +101,9 @@ class FileOperations {
   // CR LF: kPathNotFound when the folder is missing.
   void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
+  // Whether a plain file (no link) stands at `path` holding exactly `text`.
+  bool Holds(const std::string& path, std::string_view text);
+
   // The folder at `path`: kPathNotFound for any text that names no folder.
   Folder GetFolder(const std::string& path);
   std::vector<File> Files(const std::string& folder);
@@ -102,6 +113,18 @@ class FileOperations {
   File GetFile(const std::string& path);
   // Removes the folder and all it holds; a folder link loses only the link.
   void DeleteFolder(const std::string& path);
+  // Deletes the files below the folder at `path` that `remove` accepts (it
+  // is asked with their paths spelt from `path` as given), then every folder
+  // left empty, this one included. Hidden folders, links to folders and
+  // whatever is neither file nor folder stay untouched, and so do the
+  // folders that hold them. Answers whether the folder is gone.
+  bool PruneFolder(const std::string& path,
+                   const std::function<bool(const std::string& file)>& remove);
+
+  // The size of the picture in the file at `path`, read from its header:
+  // kFileNotFound when no file is there, kInvalidPicture when it holds no
+  // picture whose size can be read.
+  PictureSize ReadPictureSize(const std::string& path);
 
   // The first of "name", "name (2)", "name (3)", ... (see NumberedName) that
   // no entry of `folder` bears in any letter case.
@@ -132,6 +155,8 @@ class FileOperations {
   void SweepTemporaries(const std::string& folder, int depth);
   void FillListing(const std::string& folder, int mask);
   void RemoveTree(const std::string& folder);
+  bool PruneTree(const std::string& folder, const std::string& spelt,
+                 const std::function<bool(const std::string& file)>& remove);
   std::string ExistingFolder(const std::string& path);
 
   FileSystem* fs_;
@@ -146,6 +171,7 @@ class FileOperations {
     std::vector<File> files;    // the answer to them
   } files_memo_;
   unsigned temporaries_made_ = 0;
+  FileSearch search_{*this};
 };
 
 }  // namespace varnelo

@@ -26,6 +26,12 @@ struct Entry {
   bool operator==(const Entry&) const = default;
 };
 
+// A picture's own size in pixels.
+struct PictureSize {
+  int width;
+  int height;
+};
+
 struct EntryInfo {
   EntryKind kind;
   bool is_link;
@@ -79,6 +85,15 @@ class FileSystem {
 
   // Creates `path`, or empties it, and writes `data` into it.
   virtual void WriteFile(const std::string& path, std::string_view data) = 0;
+
+  // Up to `limit` bytes from the start of the file `path`.
+  virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
+
+  // The size of the picture in the file `path` (its first image where it
+  // holds several), read from the file's header: the picture is not decoded,
+  // so a large one costs no more than a small one. Fails with kInvalidPicture
+  // for a file that holds no picture whose size can be read.
+  virtual PictureSize ReadPictureSize(const std::string& path) = 0;
 };
 
 // Forwards every call to another instance, so that a test needs to override
@@ -105,6 +120,12 @@ class FileSystemWrapper : public FileSystem {
   }
   void WriteFile(const std::string& path, std::string_view data) override {
     target_->WriteFile(path, data);
+  }
+  std::string ReadFile(const std::string& path, size_t limit) override {
+    return target_->ReadFile(path, limit);
+  }
+  PictureSize ReadPictureSize(const std::string& path) override {
+    return target_->ReadPictureSize(path);
   }
 
  private:

@@ -51,12 +51,13 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
   // Greedy match with one back-tracking point: linear in practice, never exponential.
   size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    // A "*" of the pattern is always a wildcard, also where the name holds a "*".
+    if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       resume = n;
+    } else if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++n;
+      ++p;
     } else if (star != std::string_view::npos) {
       p = star + 1;
       n = ++resume;

@@ -11,6 +11,7 @@
 
 #include "filesystem/failure.h"
 #include "filesystem/file_system.h"
+#include "filesystem/picture_header.h"
 
 namespace varnelo {
 namespace {
@@ -130,8 +131,9 @@ class PosixFileSystem : public FileSystem {
     if (!dir) Fail("list " + folder);
     std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     std::vector<Entry> entries;
-    errno = 0;
-    while (struct dirent* d = readdir(dir.get())) {
+    // errno is cleared before every readdir: telling a link's kind calls
+    // stat, which leaves ENOENT behind for a dangling link.
+    for (errno = 0; struct dirent* d = readdir(dir.get()); errno = 0) {
       std::string_view name = d->d_name;
       if (name == "." || name == "..") continue;
       entries.push_back({std::string(name), KindOfDirent(prefix, d->d_name, d->d_type)});
@@ -213,6 +215,34 @@ class PosixFileSystem : public FileSystem {
       put += n;
     }
     if (close(file.Release()) != 0) Fail("write " + path);
+  }
+
+  std::string ReadFile(const std::string& path, size_t limit) override {
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) Fail("read " + path);
+    std::string data(limit, '\0');
+    size_t got = 0;
+    while (got < limit) {
+      ssize_t n = read(file.get(), data.data() + got, limit - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) Fail("read " + path);
+      if (n == 0) break;
+      got += n;
+    }
+    data.resize(got);
+    return data;
+  }
+
+  PictureSize ReadPictureSize(const std::string& path) override {
+    // Not blocking, so a FIFO that took a file's place cannot hang the command.
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) Fail("open " + path);
+    struct stat info;
+    if (fstat(file.get(), &info) != 0) Fail("inspect " + path);
+    std::optional<PictureSize> size;
+    if (S_ISREG(info.st_mode)) size = PictureSizeFromHeader(file.get());
+    if (!size) throw Failure(kInvalidPicture, "no picture size in " + path);
+    return *size;
   }
 };
 

@@ -90,7 +90,7 @@ bool Resolver::IsBelowBoundary(std::string_view path) const {
 
 bool Resolver::ReachableWithoutLinks(std::string_view folder) {
   for (std::string_view f = folder; IsBelowBoundary(f); f = ParentOf(f)) {
-    if (link_free_.contains(f)) return true;
+    if (link_free_.contains(f)) break;
     std::optional<EntryInfo> info = fs_->Inspect(std::string(f));
     if (!info || info->is_link) return false;
   }

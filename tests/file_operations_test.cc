@@ -226,12 +226,13 @@ TEST_F(FileOperationsTest, FilesListsFilesOnlyInNameOrder) {
   PutFile(root_ / "A.txt");
   PutFile(root_ / ".h");
   ASSERT_EQ(symlink("A.txt", (root_ / "c-link").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (root_ / "d-dangling").c_str()), 0);
   testing::MakeFolders(root_ / "sub");
   ASSERT_EQ(mkfifo((root_ / "pipe").c_str(), 0600), 0);
   std::vector<std::string> names;
   for (const File& f : ops_.GetFolder(root_.path() + "/").Files()) names.push_back(f.Path());
   EXPECT_EQ(names, (std::vector<std::string>{root_ / ".h", root_ / "A.txt", root_ / "b.txt",
-                                             root_ / "c-link"}));
+                                             root_ / "c-link", root_ / "d-dangling"}));
 }
 
 TEST_F(FileOperationsTest, BeginCommandSweepsAwayHalfMadeCopies) {

@@ -36,6 +36,12 @@ TEST(WildcardMatchTest, StarAndStarDotStar) {
   EXPECT_FALSE(WildcardMatch("A", "A?"));
 }
 
+TEST(WildcardMatchTest, AStarInTheNameIsAnOrdinaryCharacter) {
+  EXPECT_TRUE(WildcardMatch("*X", "*"));
+  EXPECT_TRUE(WildcardMatch("**(1*", "*(1*"));
+  EXPECT_TRUE(WildcardMatch("?.*", "*.*"));
+}
+
 TEST(WildcardMatchTest, ManyStarsStayFast) {
   std::string name(5000, 'a');
   EXPECT_FALSE(WildcardMatch(name, "*a*a*a*a*a*a*a*a*a*b"));

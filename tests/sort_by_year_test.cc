@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <map>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "commands/commands.h"
+#include "commands/sort_by_year.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
@@ -133,6 +135,13 @@ TEST_F(SortByYearTest, AFailedMoveStopsThereWithoutABox) {
   EXPECT_EQ(
       Contents(),
       (Tree{{"1998年", "/"}, {"1998年/a.txt", "a.txt"}, {"2007年", "/"}, {"b.txt", "b.txt"}}));
+}
+
+TEST(YearNumberTest, ReadsLenientlyAndNeverOverflows) {
+  EXPECT_EQ(YearNumber(" 07-03-15"), 7);
+  EXPECT_EQ(YearNumber("-1"), 0);
+  EXPECT_EQ(YearNumber("123456789012"), INT_MAX);
+  EXPECT_STREQ(Century(YearNumber("123456789012")), "19");
 }
 
 }  // namespace

@@ -21,14 +21,17 @@ enum class Operation {
   kLink,
   kCopyFile,
   kWriteFile,
+  kReadFile,
+  kReadPictureSize,
 };
 
-// The real file system, with chosen calls made to fail: the `nth` call
+// The real file system (or `target`), with chosen calls made to fail: the `nth` call
 // (counting from 1) of an operation throws the failure `number` instead of
 // doing its work. Counts every call, so a test can learn how many there are.
 class FaultyFileSystem : public FileSystemWrapper {
  public:
-  FaultyFileSystem() : FileSystemWrapper(FileSystem::Default()) {}
+  explicit FaultyFileSystem(FileSystem* target = FileSystem::Default())
+      : FileSystemWrapper(target) {}
 
   void FailAt(Operation operation, int nth, int number) { faults_[{operation, nth}] = number; }
   int Calls(Operation operation) const {
@@ -72,6 +75,14 @@ class FaultyFileSystem : public FileSystemWrapper {
   void WriteFile(const std::string& path, std::string_view data) override {
     Check(Operation::kWriteFile);
     FileSystemWrapper::WriteFile(path, data);
+  }
+  std::string ReadFile(const std::string& path, size_t limit) override {
+    Check(Operation::kReadFile);
+    return FileSystemWrapper::ReadFile(path, limit);
+  }
+  PictureSize ReadPictureSize(const std::string& path) override {
+    Check(Operation::kReadPictureSize);
+    return FileSystemWrapper::ReadPictureSize(path);
   }
 
  private:

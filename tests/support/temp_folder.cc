@@ -61,18 +61,19 @@ std::time_t ModificationTime(const std::string& path) {
   return info.st_mtime;
 }
 
-std::map<std::string, std::string> Tree(const std::string& root) {
+std::map<std::string, std::string> Tree(const std::string& root,
+                                        std::string (*file_value)(const std::string& path)) {
   std::map<std::string, std::string> tree;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
-    std::string relative = fs::relative(it->path(), root).string();
+    std::string relative = it->path().lexically_relative(root).string();
     fs::file_status status = it->symlink_status();
     if (fs::is_symlink(status)) {
       tree[relative] = "-> " + fs::read_symlink(it->path()).string();
     } else if (fs::is_directory(status)) {
       tree[relative] = "/";
     } else if (fs::is_regular_file(status)) {
-      tree[relative] = ReadFile(it->path().string());
+      tree[relative] = file_value(it->path().string());
     } else {
       tree[relative] = "|fifo";
     }

@@ -32,9 +32,11 @@ bool Exists(const std::string& path);
 void SetModificationTime(const std::string& path, std::time_t time);
 std::time_t ModificationTime(const std::string& path);
 
-// Every entry below `root`, by relative path: a file's content, "/" for a
-// folder, "-> target" for a link, "|fifo" for anything else.
-std::map<std::string, std::string> Tree(const std::string& root);
+// Every entry below `root`, by relative path: a file's content (or what
+// `file_value` makes of the file's path), "/" for a folder, "-> target" for a
+// link, "|fifo" for anything else.
+std::map<std::string, std::string> Tree(
+    const std::string& root, std::string (*file_value)(const std::string& path) = ReadFile);
 
 }  // namespace varnelo::testing
 

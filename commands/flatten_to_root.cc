@@ -1,0 +1,112 @@
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "commands/checked.h"
+#include "commands/commands.h"
+#include "filesystem/file_search.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+constexpr char kListFileName[] = "579978.txt";
+
+// No folder the user can drop has a path of nothing but spaces; taken as it
+// stands, an empty one would lead the search to the root of the disk.
+bool IsBlank(std::string_view path) {
+  return path.find_first_not_of(' ') == std::string_view::npos;
+}
+
+// Files directly in the folder are where they belong already, and those
+// below a hidden folder belong to whatever keeps that folder (a trash, a
+// repository).
+bool ShouldBringUp(std::string_view path, std::string_view folder) {
+  if (!path.starts_with(folder)) return false;
+  std::string_view inside = path.substr(folder.size());
+  size_t slash = inside.rfind('/');
+  if (slash == std::string_view::npos) return false;
+  std::string_view folders = inside.substr(0, slash);
+  return !folders.starts_with('.') && folders.find("/.") == std::string_view::npos;
+}
+
+// The list file's name: "579978.txt" or, where a file of the user's bears
+// it, the next free numbered one. A list file that an interrupted run left
+// behind holds this run's line already: it is taken again, and removed at the
+// end like this run's own.
+std::string ListFileName(FileOperations& fs, const std::string& folder, std::string_view line) {
+  for (int n = 1;; ++n) {
+    std::string name = NumberedName(kListFileName, n);
+    if (fs.FreeName(folder, name) == name || fs.Holds(folder + "/" + name, line)) return name;
+  }
+}
+
+void FlattenToRoot(CommandRun& run) {
+  FileOperations& fs = run.fs;
+  FileSearch& search = fs.search();
+  // One reading of the path serves the whole run, so every step works on one folder.
+  const std::string& folder = run.lj;
+  if (IsBlank(folder)) throw Failure(kBadFileName, "no folder given");
+
+  // The list file lies in the folder while the run lasts. A file of the
+  // user's that bears its name keeps it; the list file takes the next free one.
+  search.Clear();
+  const std::string list_file = folder + "/" + ListFileName(fs, folder, folder + "\r\n");
+  fs.WriteLines(list_file, {folder});  // the same line, ended by CR LF
+
+  // Count every file below the folder, so that a tree too large for the
+  // counts is refused before anything has moved.
+  const int16_t count = ToInt16(LastIndex(search.FindFiles(folder, "*")) + 1);
+  std::vector<std::string> copy_list(ToInt16(2 * count) + 1);
+  int16_t index = 0;
+  for (std::string& path : search.FindFiles(folder, "*.*")) {
+    Slot(copy_list, index) = std::move(path);
+    index = ToInt16(index + 1);
+  }
+
+  // Bring every plain file up, once, in search order: the first of a name
+  // keeps it, the others take "name (2).ext" and so on.
+  const std::string prefix = FileSearch::AsFolderPath(folder);
+  std::unordered_set<std::string> brought_up;
+  for (int16_t k = 0; k <= count; k = ToInt16(k + 1)) {
+    const std::string& path = Slot(copy_list, k);
+    run.Progress(k, count + 1, path);
+    std::string key = NormalizePath(path);
+    if (!ShouldBringUp(path, prefix) || brought_up.contains(key)) continue;
+    std::string name = fs.Dir(path, 0);  // empty for a hidden file or anything else not plain
+    if (name.empty()) continue;
+    fs.CopyInto(path, folder, name);
+    brought_up.insert(std::move(key));
+  }
+
+  run.folder = fs.GetFolder(folder);
+
+  // Remove the first-level sub-folders (the listing shows no hidden ones).
+  // Each lets go only of what was brought up, so whatever else it holds
+  // stays in it, and it stays with it.
+  auto was_brought_up = [&](const std::string& file) {
+    return brought_up.contains(NormalizePath(file));
+  };
+  for (std::string name = fs.Dir(folder + "/", kDirectory); !name.empty(); name = fs.DirNext()) {
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "/" + name;
+    const int attributes = fs.GetAttr(path);
+    if ((attributes & kDirectory) == 0) continue;
+    if ((attributes & kLink) != 0) {
+      fs.DeleteFolder(path);  // the link only, never what it leads to
+    } else {
+      fs.PruneFolder(path, was_brought_up);
+    }
+  }
+
+  fs.DeleteFileQuietly(list_file);
+}
+
+}  // namespace
+
+extern const Command kFlattenToRoot = {"flatten",
+                                       "确认将所有文件放到根目录？ 这将会永久丢失文件目录!",
+                                       kBadFileName, false, &FlattenToRoot};
+
+}  // namespace varnelo

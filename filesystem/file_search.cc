@@ -1,0 +1,72 @@
+#include "filesystem/file_search.h"
+
+#include <optional>
+
+#include "filesystem/failure.h"
+#include "filesystem/file_operations.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+constexpr int kEveryEntry = kReadOnly | kHidden | kSystem | kDirectory;
+
+// The sub-folders of one folder are counted in 16 bits: past the last slot,
+// each further sub-folder takes the place of the one before it.
+constexpr size_t kMaxSubFolders = 32767;
+
+// Runs one step of the walk; a step that fails yields nothing.
+template <typename Step>
+auto Attempt(Step step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const Failure&) {
+    return {};
+  }
+}
+
+bool IsDots(const std::string& name) { return name == "." || name == ".."; }
+
+}  // namespace
+
+std::string FileSearch::AsFolderPath(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::vector<std::string> FileSearch::FindFiles(std::string folder, std::string pattern) {
+  folder = AsFolderPath(std::move(folder));
+  SearchFolder(folder, pattern);
+  return results_;
+}
+
+void FileSearch::SearchFolder(const std::string& folder, const std::string& pattern) {
+  const std::string upper_pattern = UpperCase(pattern);
+  std::vector<std::string> sub_folders;
+  int matched_attributes = 0;  // a read that fails in the match test reuses the last one
+  for (std::string name = Attempt([&] { return fs_.Dir(folder, kEveryEntry); }); !name.empty();
+       name = Attempt([&] { return fs_.DirNext(); })) {
+    const std::string path = folder + name;
+    std::optional<int> attributes = IsDots(name)
+                                        ? std::optional(kDirectory)
+                                        : Attempt([&] { return std::optional(fs_.GetAttr(path)); });
+    if (WildcardMatch(UpperCase(name), upper_pattern)) {
+      if (attributes) matched_attributes = *attributes;
+      if ((matched_attributes & kDirectory) == 0) results_.push_back(path);
+    }
+    // An entry that cannot be read counts as a folder: searching it finds nothing.
+    bool is_folder = !attributes || (*attributes & kDirectory) != 0;
+    bool is_link = attributes && (*attributes & kLink) != 0;
+    if (IsDots(name) || !is_folder || is_link) continue;
+    if (sub_folders.size() < kMaxSubFolders) {
+      sub_folders.push_back(path);
+    } else {
+      sub_folders.back() = path;
+    }
+  }
+  // The directory function keeps one listing position, so no sub-folder is
+  // listed before this folder's listing has ended.
+  for (const std::string& sub_folder : sub_folders) SearchFolder(sub_folder + "/", pattern);
+}
+
+}  // namespace varnelo

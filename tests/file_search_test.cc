@@ -1,0 +1,97 @@
+#include "filesystem/file_search.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "filesystem/failure.h"
+#include "filesystem/file_operations.h"
+#include "filesystem/names.h"
+#include "tests/support/temp_folder.h"
+
+namespace varnelo {
+namespace {
+
+using testing::MakeFolders;
+using testing::PutFile;
+using testing::TempFolder;
+using Paths = std::vector<std::string>;
+
+// The real file system, on which no folder named "locked" can be listed.
+class LockingFileSystem : public FileSystemWrapper {
+ public:
+  LockingFileSystem() : FileSystemWrapper(FileSystem::Default()) {}
+  std::vector<Entry> ReadFolder(const std::string& folder) override {
+    if (NameOf(folder) == "locked") throw Failure(kPermissionDenied, "locked");
+    return FileSystemWrapper::ReadFolder(folder);
+  }
+};
+
+class FileSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ops_.BeginCommand(root_.path()); }
+
+  // The paths found, relative to the folder searched.
+  Paths Find(const std::string& folder, const std::string& pattern) {
+    Paths found = ops_.search().FindFiles(folder, pattern);
+    for (std::string& path : found) path.erase(0, root_.path().size() + 1);
+    return found;
+  }
+  Paths FindAfresh(const std::string& folder, const std::string& pattern) {
+    ops_.search().Clear();
+    return Find(folder, pattern);
+  }
+
+  TempFolder root_;
+  LockingFileSystem fs_;
+  FileOperations ops_{&fs_};
+};
+
+TEST_F(FileSearchTest, FindsTheFoldersOwnFilesFirstThenEachSubFolderDepthFirst) {
+  PutFile(root_ / "z.txt");
+  PutFile(root_ / "a.txt");
+  PutFile(root_ / "m/b.txt");
+  PutFile(root_ / "m/n/c.txt");
+  PutFile(root_ / "m/.f");
+  PutFile(root_ / "B/d.txt");
+  PutFile(root_ / ".hidden/e.txt");
+  MakeFolders(root_ / "empty.d");
+
+  Paths expected = {"a.txt", "z.txt", ".hidden/e.txt", "B/d.txt", "m/.f", "m/b.txt", "m/n/c.txt"};
+  EXPECT_EQ(Find(root_.path(), "*"), expected) << "folders are never listed";
+  EXPECT_EQ(FindAfresh(root_.path() + "/", "*"), expected);
+}
+
+TEST_F(FileSearchTest, PatternsMatchWholeNamesWithoutRegardToLetterCaseAndResultsAccumulate) {
+  PutFile(root_ / "README");
+  PutFile(root_ / "a.b.c");
+  PutFile(root_ / "UPPER.TXT");
+  PutFile(root_ / "sub/lower.txt");
+
+  EXPECT_EQ(Find(root_.path(), "*.TXT"), (Paths{"UPPER.TXT", "sub/lower.txt"}));
+  EXPECT_EQ(Find(root_.path(), "*.*"),
+            (Paths{"UPPER.TXT", "sub/lower.txt", "a.b.c", "UPPER.TXT", "sub/lower.txt"}))
+      << "a second search appends to the first";
+  EXPECT_EQ(FindAfresh(root_.path(), "*.txt"), (Paths{"UPPER.TXT", "sub/lower.txt"}));
+  EXPECT_EQ(FindAfresh(root_.path(), "readme"), (Paths{"README"}));
+  EXPECT_EQ(FindAfresh(root_.path(), "*.zip"), Paths{});
+}
+
+TEST_F(FileSearchTest, FollowsNoLinkToAFolderAndSkipsWhatCannotBeRead) {
+  TempFolder outside;
+  PutFile(outside / "o.txt");
+  PutFile(root_ / "a/f.txt");
+  ASSERT_EQ(symlink("..", (root_ / "a/loop").c_str()), 0);
+  ASSERT_EQ(symlink(outside.path().c_str(), (root_ / "out").c_str()), 0);
+  ASSERT_EQ(symlink("a/f.txt", (root_ / "file-link").c_str()), 0);
+  PutFile(root_ / "line\nbreak/b.txt");
+  PutFile(root_ / "locked/c.txt");
+
+  EXPECT_EQ(Find(root_.path(), "*"), (Paths{"file-link", "a/f.txt"}));
+  EXPECT_EQ(FindAfresh(root_ / "missing", "*"), Paths{});
+}
+
+}  // namespace
+}  // namespace varnelo

@@ -1,0 +1,179 @@
+#include "commands/sort_by_resolution.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands/commands.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/pictures.h"
+#include "tests/support/scripted_host.h"
+#include "tests/support/temp_folder.h"
+
+namespace varnelo {
+namespace {
+
+using testing::PutFile;
+using testing::PutPicture;
+using testing::ScriptedHost;
+using testing::TempFolder;
+using Boxes = std::vector<std::string>;
+using Paths = std::vector<std::string>;
+
+const std::string kConfirmBox = "请选择|确认按照片像素分类？";
+const std::string kDoneBox = "|操作已完成!!";
+const std::string kPathBox = "|请确认路径是否正确!!";
+
+// Tells every picture's size as `size`, whatever the file holds.
+class FixedSizeFileSystem : public FileSystemWrapper {
+ public:
+  explicit FixedSizeFileSystem(PictureSize size)
+      : FileSystemWrapper(FileSystem::Default()), size_(size) {}
+  PictureSize ReadPictureSize(const std::string&) override { return size_; }
+
+ private:
+  PictureSize size_;
+};
+
+class SortByResolutionTest : public ::testing::Test {
+ protected:
+  Boxes Run(const std::string& folder, FileSystem* fs = FileSystem::Default()) {
+    ScriptedHost host(folder);
+    FileOperations ops(fs);
+    RunCommand(kSortByResolution, host, ops);
+    return host.boxes;
+  }
+  // Every path below the folder, folders ending in "/".
+  Paths Contents() {
+    Paths paths;
+    for (const auto& [path, content] : testing::Tree(root_.path())) {
+      paths.push_back(content == "/" ? path + "/" : path);
+    }
+    return paths;
+  }
+
+  TempFolder root_;
+};
+
+TEST(ResolutionClassTest, EveryBoundBelongsToTheLowerClass) {
+  const std::pair<int32_t, std::string_view> bounds[] = {
+      {0, "320p图片及以下"},    {721600, "320p图片及以下"},     {721601, "720p图片"},
+      {1400000, "720p图片"},    {1400001, "1080p图片"},         {2400000, "1080p图片"},
+      {2400001, "320万像素"},   {3586400, "320万像素"},         {3586401, "1440p图片"},
+      {38000000, "3600万像素"}, {38000001, "4100万像素及以上"}, {2147483647, "4100万像素及以上"},
+  };
+  for (const auto& [count, folder] : bounds) EXPECT_EQ(ResolutionClassOf(count), folder) << count;
+}
+
+TEST_F(SortByResolutionTest, PicturesLandInTheirClassesAndASecondRunMovesNothing) {
+  struct Sample {
+    const char* name;
+    int width, height;
+    const char* folder;
+  };
+  const Sample samples[] = {
+      {"a.bmp", 640, 480, "320p图片及以下"},     {"b.JPG", 1280, 720, "720p图片"},
+      {"c.png", 1920, 1080, "1080p图片"},        {"d.jpeg", 2560, 1440, "1440p图片"},
+      {"e.TIF", 2400, 1494, "1440p图片"},        {"f.JPEG", 4000, 3000, "1300万像素"},
+      {"g.png", 8000, 6000, "4100万像素及以上"}, {"h.GIF", 30, 20, "320p图片及以下"},
+  };
+  Paths sorted = {"notes.txt", "320p图片及以下/i.ICO"};
+  for (const Sample& sample : samples) {
+    PutPicture(root_ / sample.name, sample.width, sample.height);
+    sorted.push_back(std::string(sample.folder) + "/");
+    sorted.push_back(std::string(sample.folder) + "/" + sample.name);
+  }
+  testing::PutIcon(root_ / "i.ICO", {48, 16});
+  PutFile(root_ / "notes.txt");
+  std::sort(sorted.begin(), sorted.end());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+
+  EXPECT_EQ(Run(root_.path()), (Boxes{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), sorted);
+  EXPECT_EQ(Run(root_.path() + "/"), (Boxes{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), sorted);
+}
+
+TEST_F(SortByResolutionTest, OnlyTheThirteenExtensionsCountAsPictures) {
+  const std::string album = root_ / "album.png";
+  for (const char* name : {"photo.PNG", "photo.Jpg", "photo.jpe", "photo.tiff", "photo.webp"}) {
+    PutPicture(album + "/" + name, 10, 10, "png");
+  }
+  PutPicture(album + "/photo", 10, 10, "png");
+  PutPicture(album + "/photo.jpg", 10, 10);
+  EXPECT_EQ(Run(album), (Boxes{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(),
+            (Paths{"album.png/", "album.png/320p图片及以下/", "album.png/320p图片及以下/photo.jpg",
+                   "album.png/photo", "album.png/photo.Jpg", "album.png/photo.PNG",
+                   "album.png/photo.jpe", "album.png/photo.tiff", "album.png/photo.webp"}));
+}
+
+TEST_F(SortByResolutionTest, HiddenAndLinkedPicturesStayAndNothingIsReplaced) {
+  PutPicture(root_ / ".hidden.png", 10, 10);
+  PutPicture(root_ / "a.png", 10, 10);
+  PutPicture(root_ / "b.gif", 10, 10);
+  ASSERT_EQ(symlink("a.png", (root_ / "link.png").c_str()), 0);
+  PutFile(root_ / "320p图片及以下/b.gif", "kept");
+  EXPECT_EQ(Run(root_.path()), (Boxes{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Paths{".hidden.png", "320p图片及以下/", "320p图片及以下/a.png",
+                               "320p图片及以下/b (2).gif", "320p图片及以下/b.gif", "link.png"}));
+  EXPECT_EQ(testing::ReadFile(root_ / "320p图片及以下/b.gif"), "kept");
+}
+
+TEST_F(SortByResolutionTest, AnUnreadablePictureEndsTheCommandThere) {
+  PutPicture(root_ / "a.png", 10, 10);
+  PutFile(root_ / "b.jpg", "damaged");
+  PutPicture(root_ / "c.png", 10, 10);
+  EXPECT_EQ(Run(root_.path()), (Boxes{kConfirmBox}));
+  EXPECT_EQ(Contents(), (Paths{"320p图片及以下/", "320p图片及以下/a.png", "b.jpg", "c.png"}));
+
+  testing::FaultyFileSystem faulty;
+  faulty.FailAt(testing::Operation::kReadPictureSize, 1, kPermissionDenied);
+  EXPECT_EQ(Run(root_.path(), &faulty), (Boxes{kConfirmBox}));
+  EXPECT_EQ(Contents().size(), 4u);
+}
+
+TEST_F(SortByResolutionTest, APixelCountBeyond32BitsEndsTheCommandThere) {
+  PutFile(root_ / "a.png");
+  PutFile(root_ / "b.jpg");
+  FixedSizeFileSystem largest({46336, 46336});  // 46340 x 46340 still fits
+  EXPECT_EQ(Run(root_.path(), &largest), (Boxes{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(),
+            (Paths{"4100万像素及以上/", "4100万像素及以上/a.png", "4100万像素及以上/b.jpg"}));
+
+  PutFile(root_ / "c.png");
+  PutFile(root_ / "d.jpg");
+  FixedSizeFileSystem too_large({46337, 46337});
+  EXPECT_EQ(Run(root_.path(), &too_large), (Boxes{kConfirmBox}));
+  ASSERT_EQ(std::remove((root_ / "c.png").c_str()), 0);
+  EXPECT_EQ(Run(root_.path(), &too_large), (Boxes{kConfirmBox}));
+  EXPECT_EQ(Contents().size(), 4u);
+}
+
+TEST_F(SortByResolutionTest, AFileBearingAClassNameStopsTheFirstPictureOfThatClass) {
+  PutFile(root_ / "320p图片及以下", "plain file");
+  PutPicture(root_ / "a.png", 10, 10);
+  EXPECT_EQ(Run(root_.path()), (Boxes{kConfirmBox, kPathBox}));
+  EXPECT_EQ(Contents(), (Paths{"320p图片及以下", "a.png"}));
+  EXPECT_EQ(Run(root_ / "missing"), (Boxes{kConfirmBox, kPathBox}));
+}
+
+TEST_F(SortByResolutionTest, TheDriverSortsWithTheImagePlugins) {
+  PutPicture(root_ / "a.jpg", 1280, 720);
+  PutPicture(root_ / "b.tif", 640, 480);
+  FILE* pipe =
+      popen((std::string(VARNELO_DRIVE) + " resolution '" + root_.path() + "'").c_str(), "r");
+  char output[256] = {};
+  output[fread(output, 1, sizeof output - 1, pipe)] = '\0';
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_STREQ(output, "box\t请选择\t确认按照片像素分类？\nbox\t\t操作已完成!!\n");
+  EXPECT_EQ(Contents(),
+            (Paths{"320p图片及以下/", "320p图片及以下/b.tif", "720p图片/", "720p图片/a.jpg"}));
+}
+
+}  // namespace
+}  // namespace varnelo

@@ -1,0 +1,22 @@
+#ifndef VARNELO_TESTS_SUPPORT_PICTURES_H_
+#define VARNELO_TESTS_SUPPORT_PICTURES_H_
+
+#include <string>
+#include <vector>
+
+namespace varnelo::testing {
+
+// The bytes of a picture of one flat colour, in `kind`: "bmp", "jpeg", "gif",
+// "ico", "tiff", "png" or any other kind Qt can write.
+std::string PictureBytes(int width, int height, const std::string& kind);
+
+// Writes a flat picture to `path`, of the kind its extension names in any
+// letter case ("jpg" and "tif" included), or of `kind` when one is given.
+void PutPicture(const std::string& path, int width, int height, const std::string& kind = "");
+
+// Writes an icon file holding square pictures of the given sizes, in order.
+void PutIcon(const std::string& path, const std::vector<int>& sizes);
+
+}  // namespace varnelo::testing
+
+#endif  // VARNELO_TESTS_SUPPORT_PICTURES_H_

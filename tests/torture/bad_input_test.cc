@@ -1,0 +1,252 @@
+// Feeds each command the drop box texts and folder contents a user can give
+// it: each gets its designed result, and nothing is lost.
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "filesystem/failure.h"
+#include "filesystem/names.h"
+#include "tests/support/temp_folder.h"
+#include "tests/torture/torture.h"
+
+namespace varnelo::torture {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kPrompt = "请拖拽文件夹至此\r\n单独的文件不可以";
+
+// Makes `root` the root of this process, so that no path can reach beyond it.
+bool Confine(const std::string& root) {
+  if (geteuid() != 0) {
+    std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+    if (unshare(CLONE_NEWUSER) != 0) return false;
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+    std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+  }
+  return chroot(root.c_str()) == 0 && chdir("/") == 0;
+}
+
+// Runs the command in a child confined to `root`: even an empty text, or
+// one that a command takes for the root of the disk, can change nothing
+// outside. Nothing when the machine allows no confinement.
+std::optional<Boxes> RunConfined(const Command& command, const std::string& root,
+                                 const std::string& text) {
+  int out[2];
+  if (pipe(out) != 0) return std::nullopt;
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(out[0]);
+    if (!Confine(root)) _exit(3);
+    std::string boxes;
+    for (const std::string& box : RunWith(command, text)) boxes += box + '\n';
+    _exit(write(out[1], boxes.data(), boxes.size()) == static_cast<ssize_t>(boxes.size()) ? 0 : 4);
+  }
+  close(out[1]);
+  std::string output;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return std::nullopt;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the command crashed";
+  Boxes boxes;
+  for (size_t start = 0, end; (end = output.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    boxes.push_back(output.substr(start, end - start));
+  }
+  return boxes;
+}
+
+std::string Printable(const std::string& text) {
+  std::string printable;
+  for (char c : text.substr(0, 60))
+    printable += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+  return "\"" + printable + (text.size() > 60 ? "...\"" : "\"");
+}
+
+// Deletes the victims just before the first file is placed: after the
+// command has listed its files, before it reaches them.
+class Vanishing : public FileSystemWrapper {
+ public:
+  explicit Vanishing(std::vector<std::string> victims)
+      : FileSystemWrapper(FileSystem::Default()), victims_(std::move(victims)) {}
+  void Rename(const std::string& from, const std::string& to, bool replace) override {
+    Vanish();
+    FileSystemWrapper::Rename(from, to, replace);
+  }
+  void Link(const std::string& from, const std::string& to) override {
+    Vanish();
+    FileSystemWrapper::Link(from, to);
+  }
+
+ private:
+  void Vanish() {
+    for (const std::string& victim : victims_) unlink(victim.c_str());
+    victims_.clear();
+  }
+  std::vector<std::string> victims_;
+};
+
+class BadInputTest : public CommandTest {
+ protected:
+  testing::TempFolder temp_;
+  const std::string pristine_ = temp_ / "pristine", work_ = temp_ / "work";
+};
+
+TEST_P(BadInputTest, DropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName) {
+  Generate(pristine_, 3, 10);
+  CopyTree(pristine_, work_);
+  ASSERT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  const Snapshot sorted = Take(work_);
+  // A small machine of its own, where the texts' paths begin.
+  const std::string root = temp_ / "root";
+  std::string deep = "/work";
+  while (deep.size() < 3900) deep += "/" + std::string(190, 'd');
+  for (const std::string& folder :
+       {std::string("/work/folder"), std::string("/work/real"), deep + "/folder"}) {
+    CopyTree(pristine_, root + folder);
+  }
+  testing::PutFile(root + "/work/file.png", "a file, not a folder");
+  testing::PutFile(root + "/work/other/a.txt", "a");
+  testing::PutFile(root + "/work/line\nbreak/a.txt", "a");
+  fs::create_symlink("real", root + "/work/link");
+
+  struct Case {
+    std::string text;
+    std::string sorts;  // the folder it names, where it names one
+    bool bad_name;      // no name at all: the path message, also for flattening
+  };
+  const Case cases[] = {
+      {"", "", true},
+      {"   ", "", true},
+      {kPrompt, "", true},
+      {"/work/file.png", "", false},
+      {"/work/folder/work/other", "", false},
+      {"/work/line\nbreak", "", true},
+      {"/work/folder/", "work/folder", false},
+      {deep + "/folder", deep.substr(1) + "/folder", false},
+      {"/work/link", "work/real", false},
+  };
+  Snapshot expected = Take(root);
+  for (const Case& c : cases) {
+    std::optional<Boxes> boxes = RunConfined(command(), root, c.text);
+    if (!boxes) GTEST_SKIP() << "cannot confine a command here: the drop box texts are not tried";
+    ++Totals().bad_inputs;
+    std::vector<std::string> reports;
+    if (!c.sorts.empty()) {
+      reports = {kCompletedText};
+      std::erase_if(expected, [&](const auto& e) { return e.first.starts_with(c.sorts + "/"); });
+      for (const auto& [path, value] : sorted) expected[c.sorts + "/" + path] = value;
+    } else if (c.bad_name || command().reported_number == kPathNotFound) {
+      reports = {kCheckPathText};
+    }
+    EXPECT_EQ(*boxes, Expected(command(), reports)) << Printable(c.text);
+  }
+  Snapshot after = Take(root);
+  EXPECT_TRUE(after == expected) << Difference(expected, after);
+}
+
+TEST_P(BadInputTest, OddNamesAndEntriesAreSortedOrLeftAloneButNeverLost) {
+  const char* const kNames[] = {"with  spaces .png", "quote's \"double\".png", "-rf --help.png",
+                                "emoji 😀🎉.png",      "中文名字.png",           "line\nbreak.png",
+                                "caf\xe9.png",       "read-only.png"};
+  // 255 bytes: a numbered name must be shortened, at a character's edge.
+  std::string longest;
+  for (int i = 0; i < 83; ++i) longest += "图";
+  longest += "ab.png";
+  unsigned id = 0;
+  for (const std::string folder : {"/", "/子 目录 😀/", "/caf\xe9 folder/", "/sub\nline/"}) {
+    for (const char* name : kNames) PutPicture(work_ + folder + name, 8, 8, ++id);
+    PutPicture(work_ + folder + longest, 8, 8, ++id);
+  }
+  chmod((work_ + "/read-only.png").c_str(), 0444);
+  ASSERT_EQ(mkfifo((work_ + "/fifo.png").c_str(), 0600), 0);
+  fs::create_symlink("..", work_ + "/子 目录 😀/loop");
+  Snapshot all = Take(work_);
+  EXPECT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  // Once more, with the longest name arriving where it is taken already.
+  if (!testing::Exists(work_ + "/" + longest)) PutPicture(work_ + "/" + longest, 8, 8, ++id);
+  for (const auto& [path, value] : Take(work_)) all["later/" + path] = value;
+  EXPECT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  Snapshot after = Take(work_);
+  Totals().bad_inputs += std::size(kNames) + 3;
+  Audit audit = Check(all, after, Ending::kCompleted);
+  EXPECT_TRUE(audit.Clean()) << audit.notes;
+  EXPECT_EQ(after["fifo.png"], "|fifo");
+}
+
+TEST_P(BadInputTest, AFileNamedLikeATargetFolderStopsTheCommandThereAndLosesNothing) {
+  Generate(pristine_, 5, 16);
+  const Snapshot original = Take(pristine_);
+  CopyTree(pristine_, work_);
+  ASSERT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  const Snapshot sorted = Take(work_);
+  std::vector<std::string> targets;
+  for (const auto& [path, value] : sorted) {
+    if (value == "/" && path.find('/') == std::string::npos && !original.contains(path)) {
+      targets.push_back(path);
+    }
+  }
+  if (targets.empty()) GTEST_SKIP() << "the " << GetParam() << " command makes no folders";
+  targets.resize(std::min<size_t>(targets.size(), Scaled(2, 100)));
+  for (const std::string& target : targets) {
+    fs::remove_all(work_);
+    CopyTree(pristine_, work_);
+    // Dated like a file bound for that folder, so that it too would go there.
+    auto bound = std::find_if(sorted.begin(), sorted.end(), [&](const auto& e) {
+      return e.first.starts_with(target + "/") && original.contains(std::string(NameOf(e.first)));
+    });
+    ASSERT_NE(bound, sorted.end());
+    testing::PutFile(work_ + "/" + target, "in the way");
+    testing::SetModificationTime(
+        work_ + "/" + target,
+        testing::ModificationTime(pristine_ + "/" + std::string(NameOf(bound->first))));
+    const Snapshot before = Take(work_);
+    // It stops there: silently where making the folder fails, with the path
+    // message where the command takes the file for its folder and the move
+    // into it finds no such folder.
+    Boxes boxes = RunWith(command(), work_);
+    if (boxes != Expected(command(), {kCheckPathText})) {
+      EXPECT_EQ(boxes, Expected(command(), {})) << target;
+    }
+    ++Totals().bad_inputs;
+    Snapshot after = Take(work_);
+    Audit audit = Check(before, after, Ending::kFailed);
+    EXPECT_TRUE(audit.Clean()) << target << audit.notes;
+    EXPECT_EQ(after[target], before.at(target));
+  }
+}
+
+TEST_P(BadInputTest, AFileThatVanishesBetweenListingAndMovingCostsNoOtherFile) {
+  Generate(work_, 9, 16);
+  std::vector<std::string> victims = {"zz vanishing.png", "sub A/zz vanishing.png"};
+  for (const std::string& victim : victims) PutPicture(work_ + "/" + victim, 8, 8, victim.size());
+  Snapshot original = Take(work_);
+  for (std::string& victim : victims) {
+    original.erase(victim);
+    victim = work_ + "/" + victim;
+  }
+  Vanishing vanishing(victims);
+  Boxes boxes = RunWith(command(), work_, &vanishing);
+  if (boxes != Expected(command(), {kCompletedText})) {
+    EXPECT_EQ(boxes, Expected(command(), {})) << "the command stops at the missing file";
+  }
+  ++Totals().bad_inputs;
+  Audit audit = Check(original, Take(work_), Ending::kFailed);
+  EXPECT_TRUE(audit.Clean()) << audit.notes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, BadInputTest, kEveryCommand, CommandName);
+
+}  // namespace
+}  // namespace varnelo::torture

@@ -1,0 +1,161 @@
+#include "window/form1.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QUrl>
+#include <utility>
+
+#include "commands/commands.h"
+#include "window/application.h"
+
+namespace varnelo {
+namespace {
+
+QFont Font(const char* family, double points) {
+  QFont font(QString::fromUtf8(family));
+  font.setPointSizeF(points);
+  return font;
+}
+
+template <typename Control, typename... Arguments>
+Control* Place(const char* name, const QRect& geometry, Arguments&&... arguments) {
+  auto* control = new Control(std::forward<Arguments>(arguments)...);
+  control->setObjectName(name);
+  control->setGeometry(geometry);
+  return control;
+}
+
+}  // namespace
+
+Form1::Form1(Desktop& desktop, ProgressTiming timing) : desktop_(desktop), timing_(timing) {
+  setWindowTitle(kCaption);
+  setFixedSize(519, 349);
+  CreateControls();
+  Form_Load();
+}
+
+// Created in tab order. Text2, Text3 and Picture1 lie below the window's
+// bottom edge; they take no focus, so tabbing never leads out of sight.
+void Form1::CreateControls() {
+  text1_ = Place<DropBox>("Text1", {56, 40, 401, 89}, this, FileSystem::Default());
+  text1_->setFont(Font("微软雅黑", 14.25));
+  text1_->SetBytes("Text1");
+  Place<QLineEdit>("Text2", {360, 640, 33, 25}, "Text2", this)->setFocusPolicy(Qt::NoFocus);
+  AddCommandButton("Command2", "按扩展名分类", {56, 248, 97, 49}, "extension");
+  AddCommandButton("Command3", "将所有文件放到根目录", {56, 160, 161, 49}, "flatten");
+  text3_ = Place<ScratchBox>("Text3", {240, 624, 57, 41}, "Text3", this);
+  text3_->setFocusPolicy(Qt::NoFocus);
+  AddCommandButton("Command4", "按文件类型分类", {208, 248, 97, 49}, "type");
+  AddCommandButton("Command5", "按最后修改年份分类", {296, 160, 161, 49}, "year");
+  AddCommandButton("Command7", "按照片像素分类", {360, 248, 97, 49}, "resolution");
+  auto* picture1 = Place<QLabel>("Picture1", {80, 608, 121, 89}, this);
+  picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  picture1->setLineWidth(2);
+  auto* command10 = Place<QPushButton>("Command10", {472, 8, 25, 25}, "?", this);
+  command10->setFont(Font("黑体", 15.75));
+  connect(command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
+}
+
+// `command` is the registry's name for the command the button runs; while
+// the registry lacks it, the button does nothing.
+void Form1::AddCommandButton(const char* name, const char* caption, const QRect& geometry,
+                             const char* command) {
+  auto* button = Place<QPushButton>(name, geometry, caption, this);
+  button->setFont(Font("微软雅黑", 9));
+  connect(button, &QPushButton::clicked, this, [this, command] { RunCommandNamed(command); });
+}
+
+// The window and Picture1 measure in pixels already.
+void Form1::Form_Load() {
+  m_transparencyKey = QColor(255, 255, 1);
+  layer_.SetExtendedStyle(layer_.ExtendedStyle() | kLayered);
+  layer_.SetColorKey(m_transparencyKey);
+  if (desktop_.CompositionEnabled()) layer_.ExtendFrameOverWindow();
+}
+
+void Form1::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  layer_.FillRect(painter, rect(), m_transparencyKey);
+}
+
+// Form_MouseDown: reached only by presses outside every control, whichever
+// button.
+void Form1::mousePressEvent(QMouseEvent* event) {
+  desktop_.StartMove(windowHandle());
+  event->accept();
+}
+
+// The prompt comes back when the window is shown, the first time and when
+// restored from minimized (both show it), not on every repaint: a dropped
+// path has to survive boxes, dialogs and focus changes until a button is
+// pressed. Shown again while a command works, it gets the prompt once the
+// command has ended, as the box must not change under a command.
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (busy_) {
+    prompt_due_ = true;
+  } else {
+    text1_->PutPrompt();
+  }
+  layer_.CutShape();
+}
+
+void Form1::Command10_Click() {
+  QString page = HelpPage(QCoreApplication::applicationDirPath());
+  if (!page.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+void Form1::RunCommandNamed(const char* name) {
+  const Command* command = FindCommand(name);
+  if (command == nullptr) return;
+  RunCommand(*command, *this, file_operations_);
+  EndBusy();
+}
+
+bool Form1::Confirm(const std::string& prompt, const std::string& title) {
+  if (Ask(QString::fromStdString(prompt), QString::fromStdString(title),
+          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+    return false;
+  }
+  busy_.emplace(*this, desktop_, timing_);
+  return true;
+}
+
+void Form1::Report(const std::string& text) {
+  EndBusy();
+  Ask(QString::fromStdString(text), QGuiApplication::applicationDisplayName(), QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton Form1::Ask(const QString& text, const QString& title,
+                                       QMessageBox::StandardButtons buttons) {
+  QMessageBox box(QMessageBox::NoIcon, title, text, buttons, this);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
+                                                            : QMessageBox::Ok);
+  return desktop_.Ask(box);
+}
+
+void Form1::EndBusy() {
+  busy_.reset();
+  if (prompt_due_) text1_->PutPrompt();
+  prompt_due_ = false;
+}
+
+void Form1::Progress(int done, int total, const std::string& item) {
+  if (busy_) busy_->Progress(done, total, item);
+}
+
+std::string Form1::DropBoxText() { return text1_->Bytes().toStdString(); }
+
+void Form1::SetScratchText(const std::string& text) {
+  text3_->SetBytes(QByteArray::fromStdString(text));
+}
+
+std::string Form1::ScratchText() { return text3_->Bytes().toStdString(); }
+
+}  // namespace varnelo

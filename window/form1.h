@@ -1,0 +1,68 @@
+#ifndef VARNELO_WINDOW_FORM1_H_
+#define VARNELO_WINDOW_FORM1_H_
+
+#include <QColor>
+#include <QWidget>
+#include <optional>
+#include <string>
+
+#include "commands/host.h"
+#include "filesystem/file_operations.h"
+#include "window/busy_window.h"
+#include "window/desktop.h"
+#include "window/drop_box.h"
+#include "window/layered_window.h"
+
+namespace varnelo {
+
+inline constexpr char kCaption[] = "Varnelo V1.0";
+
+// The program's one window: the drop box, the five command buttons and the
+// help button over a body painted in the key colour, so that only the
+// controls are seen. Dragging the body moves the window. It is the host of
+// the commands its buttons run.
+class Form1 : public QWidget, public Host {
+ public:
+  explicit Form1(Desktop& desktop, ProgressTiming timing = {});
+
+  bool Confirm(const std::string& prompt, const std::string& title) override;
+  void Report(const std::string& text) override;
+  std::string DropBoxText() override;
+  void SetScratchText(const std::string& text) override;
+  std::string ScratchText() override;
+  void Progress(int done, int total, const std::string& item) override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void CreateControls();
+  void AddCommandButton(const char* name, const char* caption, const QRect& geometry,
+                        const char* command);
+  void Form_Load();
+  void Command10_Click();
+  void RunCommandNamed(const char* name);
+  QMessageBox::StandardButton Ask(const QString& text, const QString& title,
+                                  QMessageBox::StandardButtons buttons);
+  void EndBusy();
+
+  Desktop& desktop_;
+  ProgressTiming timing_;
+  LayeredWindow layer_{this};
+  QColor m_transparencyKey;
+  // Lives as long as the window: the directory function keeps one listing
+  // position for the whole program.
+  FileOperations file_operations_{FileSystem::Default()};
+  DropBox* text1_ = nullptr;
+  ScratchBox* text3_ = nullptr;
+  // From the confirmation to the command's last box.
+  std::optional<BusyWindow> busy_;
+  // The window was shown again while a command worked.
+  bool prompt_due_ = false;
+};
+
+}  // namespace varnelo
+
+#endif  // VARNELO_WINDOW_FORM1_H_

@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include "window/application.h"
+#include "window/desktop.h"
+#include "window/form1.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  varnelo::SetUpApplication(application);
+  varnelo::Desktop desktop;
+  varnelo::Form1 form(desktop);
+  form.show();
+  return QApplication::exec();
+}
