@@ -91,7 +91,7 @@ void FlattenToRoot(CommandRun& run) {
   for (std::string name = fs.Dir(folder + "/", kDirectory); !name.empty(); name = fs.DirNext()) {
     if (name == "." || name == "..") continue;
     const std::string path = folder + "/" + name;
-    const int attributes = fs.GetAttr(path);
+    const int attributes = fs.GetKindAttr(path);
     if ((attributes & kDirectory) == 0) continue;
     if ((attributes & kLink) != 0) {
       fs.DeleteFolder(path);  // the link only, never what it leads to

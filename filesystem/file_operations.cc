@@ -110,11 +110,14 @@ void FileOperations::FillListing(const std::string& folder, int mask) {
   try {
     entries = fs_->ReadFolder(folder);
   } catch (const Failure&) {
-    // A folder that cannot be read lists as empty.
+    return;  // a folder that cannot be read lists as empty
   }
-  std::vector<size_t> order = ListingOrder(entries, FoldedNames(entries), [&](const Entry& e) {
+  std::vector<std::string> keys = FoldedNames(entries);
+  std::vector<size_t> order = ListingOrder(entries, keys, [&](const Entry& e) {
     return e.kind != EntryKind::kOther && MatchesMask(AttributesOf(e.name, e.kind), mask);
   });
+  // A walk asks about each name it lists; what the listing told is known.
+  resolver_.Learn(folder, entries, std::move(keys));
   if (mask & kDirectory) listing_ = {".", ".."};
   listing_.reserve(listing_.size() + order.size());
   for (size_t i : order) listing_.push_back(std::move(entries[i].name));
@@ -126,6 +129,13 @@ int FileOperations::GetAttr(const std::string& path) {
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info) throw Failure(kFileNotFound, "no entry " + path);
   return AttributesOf(NameOf(entry.path), *info);
+}
+
+int FileOperations::GetKindAttr(const std::string& path) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.kind) throw Failure(kFileNotFound, "no entry " + path);
+  return AttributesOf(NameOf(entry.path), *entry.kind);
 }
 
 void FileOperations::MakeFolder(const std::string& path) {
@@ -152,7 +162,7 @@ void FileOperations::DeleteFile(const std::string& path) {
 }
 
 void FileOperations::RefuseIfGone(const ResolvedPath& entry, const Failure& failure) {
-  if (failure.number() != kPathNotFound || entry.info || fs_->Inspect(entry.path)) return;
+  if (failure.number() != kPathNotFound || entry.inspected || fs_->Inspect(entry.path)) return;
   resolver_.Removed(entry.path);
   throw Failure(kFileNotFound, "no file " + entry.path);
 }
@@ -278,17 +288,31 @@ bool FileOperations::PruneFolder(const std::string& path,
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFolder) throw Failure(kPathNotFound, "no folder " + path);
-  return PruneTree(entry.path, path, remove);
+  bool gone = PruneTree(entry.path, path, remove);
+  if (gone) resolver_.FolderRemoved(entry.path);
+  return gone;
 }
 
 bool FileOperations::PruneTree(const std::string& folder, const std::string& spelt,
                                const std::function<bool(const std::string& file)>& remove) {
   bool emptied = true;
+  // The folders removed below are forgotten here only if this one stays;
+  // else the caller forgets them with it, at once, for forgetting costs a
+  // look at all that is remembered.
+  std::vector<std::string> removed;
+  struct Forget {
+    Resolver& resolver;
+    std::vector<std::string>& folders;
+    ~Forget() {
+      for (const std::string& folder : folders) resolver.FolderRemoved(folder);
+    }
+  } forget{resolver_, removed};
   for (const Entry& e : fs_->ReadFolder(folder)) {
     std::string path = JoinPath(folder, e.name);
     bool gone = false;
     if (e.kind == EntryKind::kFolder && !IsHiddenName(e.name)) {
       gone = PruneTree(path, JoinPath(spelt, e.name), remove);
+      if (gone) removed.push_back(path);
     } else if (e.kind == EntryKind::kFile && remove(JoinPath(spelt, e.name))) {
       fs_->DeleteFile(path);
       resolver_.Removed(path);
@@ -298,7 +322,7 @@ bool FileOperations::PruneTree(const std::string& folder, const std::string& spe
   }
   if (!emptied) return false;
   fs_->RemoveFolder(folder);
-  resolver_.FolderRemoved(folder);
+  removed.clear();
   return true;
 }
 

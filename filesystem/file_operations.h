@@ -86,6 +86,11 @@ class FileOperations {
 
   // The attribute bits of the entry at `path`; kFileNotFound when none.
   int GetAttr(const std::string& path);
+  // The bits of GetAttr that the entry's kind and name alone tell
+  // (kDirectory, with kLink for a link to a folder; kHidden; kSystem): all a
+  // walk needs to tell folders from files, known from the folder's listing
+  // without a look at each entry. kFileNotFound when there is none.
+  int GetKindAttr(const std::string& path);
 
   // Creates one folder: kPathFileAccessError when the name is taken,
   // kPathNotFound when the parent folder is missing.

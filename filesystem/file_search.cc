@@ -47,9 +47,10 @@ void FileSearch::SearchFolder(const std::string& folder, const std::string& patt
   for (std::string name = Attempt([&] { return fs_.Dir(folder, kEveryEntry); }); !name.empty();
        name = Attempt([&] { return fs_.DirNext(); })) {
     const std::string path = folder + name;
-    std::optional<int> attributes = IsDots(name)
-                                        ? std::optional(kDirectory)
-                                        : Attempt([&] { return std::optional(fs_.GetAttr(path)); });
+    // Only the folder and link bits decide here, and the listing tells them.
+    std::optional<int> attributes =
+        IsDots(name) ? std::optional(kDirectory)
+                     : Attempt([&] { return std::optional(fs_.GetKindAttr(path)); });
     if (WildcardMatch(UpperCase(name), upper_pattern)) {
       if (attributes) matched_attributes = *attributes;
       if ((matched_attributes & kDirectory) == 0) results_.push_back(path);

@@ -108,6 +108,8 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
       }
       continue;
     }
+    // The new name, a link or the old name moved, stands for the very same file.
+    std::optional<EntryInfo> carried = from.inspected;
     try {
       if (placing == Placing::kMove) {
         fs_->Rename(from.path, target, false);
@@ -126,10 +128,11 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
         resolver_.Added(target_folder, {candidate, EntryKind::kFile});
         continue;
       }
+      carried.reset();  // a whole copy is a file of its own
       if (placing == Placing::kMove) fs_->DeleteFile(from.path);
     }
     index.SetNextNumber(name, n);
-    resolver_.Added(target_folder, {candidate, EntryKind::kFile});
+    resolver_.Added(target_folder, {candidate, EntryKind::kFile}, carried);
     if (placing == Placing::kMove) resolver_.Removed(from.path);
     return target;
   }

@@ -7,22 +7,30 @@
 
 namespace varnelo {
 
+namespace {
+
+// Names without a folder part live in the working folder, which is indexed as ".".
+std::string_view IndexKey(std::string_view folder) { return folder.empty() ? "." : folder; }
+
+}  // namespace
+
 std::string NameIndex::FoldKey(std::string_view name) { return FoldCase(name); }
 
-void NameIndex::Add(std::string key, const Entry& entry) {
-  auto [it, inserted] = by_key_.try_emplace(std::move(key), Variants{entry, {}});
+void NameIndex::Add(std::string key, const Entry& entry, const std::optional<EntryInfo>& info) {
+  KnownEntry known{entry, info};
+  auto [it, inserted] = by_key_.try_emplace(std::move(key), Variants{known, {}});
   if (inserted) return;
   Variants& variants = it->second;
-  if (variants.first.name == entry.name) {
-    variants.first = entry;
+  if (variants.first.entry.name == entry.name) {
+    variants.first = std::move(known);
     return;
   }
   auto same = std::find_if(variants.more.begin(), variants.more.end(),
-                           [&](const Entry& e) { return e.name == entry.name; });
+                           [&](const KnownEntry& e) { return e.entry.name == entry.name; });
   if (same == variants.more.end()) {
-    variants.more.push_back(entry);
+    variants.more.push_back(std::move(known));
   } else {
-    *same = entry;
+    *same = std::move(known);
   }
 }
 
@@ -30,7 +38,7 @@ void NameIndex::Remove(std::string_view name) {
   auto it = by_key_.find(FoldKey(name));
   if (it == by_key_.end()) return;
   Variants& variants = it->second;
-  if (variants.first.name == name) {
+  if (variants.first.entry.name == name) {
     if (variants.more.empty()) {
       by_key_.erase(it);
       return;
@@ -39,17 +47,28 @@ void NameIndex::Remove(std::string_view name) {
     variants.more.erase(variants.more.begin());
     return;
   }
-  std::erase_if(variants.more, [&](const Entry& e) { return e.name == name; });
+  std::erase_if(variants.more, [&](const KnownEntry& e) { return e.entry.name == name; });
 }
 
 const Entry* NameIndex::Find(std::string_view name) const {
   auto it = by_key_.find(FoldKey(name));
   if (it == by_key_.end()) return nullptr;
   const Variants& variants = it->second;
-  for (const Entry& e : variants.more) {
-    if (e.name == name) return &e;
+  for (const KnownEntry& e : variants.more) {
+    if (e.entry.name == name) return &e.entry;
   }
-  return &variants.first;
+  return &variants.first.entry;
+}
+
+KnownEntry* NameIndex::FindExact(std::string_view name) {
+  auto it = by_key_.find(FoldKey(name));
+  if (it == by_key_.end()) return nullptr;
+  Variants& variants = it->second;
+  if (variants.first.entry.name == name) return &variants.first;
+  for (KnownEntry& e : variants.more) {
+    if (e.entry.name == name) return &e;
+  }
+  return nullptr;
 }
 
 int NameIndex::NextNumber(std::string_view name) const {
@@ -72,6 +91,7 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 }
 
 void Resolver::Start(const std::string& boundary) {
+  recent_.reset();
   indexes_.clear();
   link_free_.clear();
   folders_.clear();
@@ -100,20 +120,39 @@ bool Resolver::ReachableWithoutLinks(std::string_view folder) {
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
   std::string path = NormalizePath(raw);
+  if (std::optional<ResolvedPath> known = ResolveFromIndex(path)) return std::move(*known);
   if (last_ && last_->first == path) return last_->second;
-  ResolvedPath resolved = ResolveNormalized(path);
+  ResolvedPath resolved = ResolveOnDisk(path);
   last_.emplace(std::move(path), resolved);
   return resolved;
 }
 
 std::optional<EntryInfo> Resolver::Details(const ResolvedPath& resolved) {
-  if (resolved.info) return resolved.info;
-  return resolved.kind ? fs_->Inspect(resolved.path) : std::nullopt;
+  if (resolved.inspected || !resolved.kind) return resolved.inspected;
+  // Asked more than once about one entry (its attributes, then its time; in
+  // each of two searches), the disk is asked once.
+  KnownEntry* known = Known(resolved.path);
+  if (known && known->info) return known->info;
+  bool last = last_ && last_->second.path == resolved.path;
+  if (last && last_->second.inspected) return last_->second.inspected;
+  std::optional<EntryInfo> info = fs_->Inspect(resolved.path);
+  if (known && info && info->kind == known->entry.kind) known->info = info;
+  if (last) last_->second.inspected = info;
+  return info;
+}
+
+KnownEntry* Resolver::Known(std::string_view path) {
+  NameIndex* index = KnownIndex(IndexKey(ParentOf(path)));
+  return index ? index->FindExact(NameOf(path)) : nullptr;
 }
 
 ResolvedPath Resolver::ResolveNormalized(const std::string& path) {
+  if (std::optional<ResolvedPath> known = ResolveFromIndex(path)) return std::move(*known);
+  return ResolveOnDisk(path);
+}
+
+ResolvedPath Resolver::ResolveOnDisk(const std::string& path) {
   if (path.empty()) return {path, std::nullopt, std::nullopt};
-  if (std::optional<ResolvedPath> known = ResolveFromIndex(path)) return *known;
   if (std::optional<EntryInfo> info = fs_->Inspect(path)) {
     std::string_view parent = ParentOf(path);
     if (!parent.empty() && !ReachableWithoutLinks(parent))
@@ -147,14 +186,28 @@ std::optional<ResolvedPath> Resolver::ResolveFromIndex(const std::string& path) 
   std::string_view name = NameOf(path);
   if (name.empty() || name == "." || name == "..") return std::nullopt;
   std::string_view parent = ParentOf(path);
-  auto folder = folders_.find(parent.empty() ? std::string_view(".") : parent);
-  if (folder == folders_.end()) return std::nullopt;
+  const RecentFolder* folder = RecentFolderOf(parent.empty() ? std::string_view(".") : parent);
+  if (!folder) return std::nullopt;
+  const KnownEntry* known = folder->index->FindExact(name);
+  if (!known) return std::nullopt;
+  return ResolvedPath{JoinPath(parent.empty() ? std::string_view() : *folder->resolved, name),
+                      known->entry.kind, known->info};
+}
+
+const Resolver::RecentFolder* Resolver::RecentFolderOf(std::string_view asked) {
+  if (recent_ && recent_->asked == asked) return &*recent_;
+  auto folder = folders_.find(asked);
+  if (folder == folders_.end()) return nullptr;
   auto index = indexes_.find(folder->second);
-  if (index == indexes_.end()) return std::nullopt;
-  const Entry* entry = index->second.Find(name);
-  if (!entry || entry->name != name) return std::nullopt;
-  return ResolvedPath{JoinPath(parent.empty() ? std::string_view() : folder->second, name),
-                      entry->kind, std::nullopt};
+  if (index == indexes_.end()) return nullptr;
+  recent_ = RecentFolder{std::string(asked), &folder->second, &index->second};
+  return &*recent_;
+}
+
+NameIndex* Resolver::KnownIndex(std::string_view folder) {
+  if (recent_ && *recent_->resolved == folder) return recent_->index;
+  auto index = indexes_.find(folder);
+  return index == indexes_.end() ? nullptr : &index->second;
 }
 
 std::optional<std::string> Resolver::Folder(std::string_view path) {
@@ -191,32 +244,25 @@ void Resolver::Learn(const std::string& folder, const std::vector<Entry>& entrie
   Changed();
 }
 
-namespace {
-
-// Names without a folder part live in the working folder, which is indexed as ".".
-std::string_view IndexKey(std::string_view folder) { return folder.empty() ? "." : folder; }
-
-}  // namespace
-
-void Resolver::Added(const std::string& folder, const Entry& entry) {
+void Resolver::Added(const std::string& folder, const Entry& entry,
+                     const std::optional<EntryInfo>& info) {
   Changed();
-  auto it = indexes_.find(IndexKey(folder));
-  if (it != indexes_.end()) it->second.Add(entry);
+  if (NameIndex* index = KnownIndex(IndexKey(folder))) index->Add(entry, info);
 }
 
 void Resolver::Removed(const std::string& path) {
   Changed();
-  auto it = indexes_.find(IndexKey(ParentOf(path)));
-  if (it != indexes_.end()) it->second.Remove(NameOf(path));
+  if (NameIndex* index = KnownIndex(IndexKey(ParentOf(path)))) index->Remove(NameOf(path));
 }
 
 void Resolver::FolderRemoved(const std::string& path) {
   Removed(path);
-  std::erase_if(indexes_, [&](const auto& item) {
-    return item.first == path || item.first.starts_with(path + "/");
-  });
-  link_free_.clear();
-  folders_.clear();
+  recent_.reset();
+  const std::string below = path + "/";
+  auto gone = [&](std::string_view p) { return p == path || p.starts_with(below); };
+  std::erase_if(indexes_, [&](const auto& item) { return gone(item.first); });
+  std::erase_if(link_free_, gone);
+  std::erase_if(folders_, [&](const auto& item) { return gone(item.first) || gone(item.second); });
 }
 
 }  // namespace varnelo

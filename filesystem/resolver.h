@@ -23,17 +23,28 @@ template <typename Value>
 using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
+// What a command knows of one name in a folder.
+struct KnownEntry {
+  Entry entry;
+  std::optional<EntryInfo> info;  // where the entry has been inspected
+};
+
 // The names of one folder as a command has learnt them, found without regard
 // to letter case.
 class NameIndex {
  public:
-  void Add(const Entry& entry) { Add(FoldKey(entry.name), entry); }
+  void Add(const Entry& entry, const std::optional<EntryInfo>& info = std::nullopt) {
+    Add(FoldKey(entry.name), entry, info);
+  }
   // As Add, with the entry's name already folded (see FoldCase).
-  void Add(std::string key, const Entry& entry);
+  void Add(std::string key, const Entry& entry,
+           const std::optional<EntryInfo>& info = std::nullopt);
   void Remove(std::string_view name);
   void Reserve(size_t count) { by_key_.reserve(count); }
   // The entry of exactly this name if there is one, else a case variant.
   const Entry* Find(std::string_view name) const;
+  // The entry of exactly this name, or nullptr.
+  KnownEntry* FindExact(std::string_view name);
   // Where the search for a free numbered variant of `name` may start.
   int NextNumber(std::string_view name) const;
   void SetNextNumber(std::string_view name, int number);
@@ -41,8 +52,8 @@ class NameIndex {
  private:
   // The names that fold alike: nearly always one, so the rest cost nothing.
   struct Variants {
-    Entry first;
-    std::vector<Entry> more;
+    KnownEntry first;
+    std::vector<KnownEntry> more;
   };
   static std::string FoldKey(std::string_view name);
   TextMap<Variants> by_key_;
@@ -51,9 +62,9 @@ class NameIndex {
 
 // A path as it stands on the disk after letter case has been resolved.
 struct ResolvedPath {
-  std::string path;               // normalized; the exact spelling on disk where found
-  std::optional<EntryKind> kind;  // nothing when no entry answers to the path
-  std::optional<EntryInfo> info;  // where the entry has been inspected
+  std::string path;                    // normalized; the exact spelling on disk where found
+  std::optional<EntryKind> kind;       // nothing when no entry answers to the path
+  std::optional<EntryInfo> inspected;  // all about the entry, where it has been inspected
 };
 
 // Finds paths the way the commands expect: the exact name first and, only
@@ -86,7 +97,8 @@ class Resolver {
              std::vector<std::string> keys);
   // What the callers changed: `folder` and `path` as Folder() and Resolve()
   // answer them.
-  void Added(const std::string& folder, const Entry& entry);
+  void Added(const std::string& folder, const Entry& entry,
+             const std::optional<EntryInfo>& info = std::nullopt);
   void Removed(const std::string& path);
   void FolderRemoved(const std::string& path);
 
@@ -94,8 +106,20 @@ class Resolver {
   bool IsBelowBoundary(std::string_view path) const;
   bool ReachableWithoutLinks(std::string_view folder);
 
+  // The folder most recently asked about by a path, with its names: commands
+  // ask about one folder's entries many times in a row.
+  struct RecentFolder {
+    std::string asked;            // as paths spell it
+    const std::string* resolved;  // as Folder() answers it, in folders_
+    NameIndex* index;             // in indexes_
+  };
+
   ResolvedPath ResolveNormalized(const std::string& path);
+  ResolvedPath ResolveOnDisk(const std::string& path);
   std::optional<ResolvedPath> ResolveFromIndex(const std::string& path);
+  const RecentFolder* RecentFolderOf(std::string_view asked);
+  NameIndex* KnownIndex(std::string_view folder);
+  KnownEntry* Known(std::string_view path);
   void Changed() { last_.reset(); }
 
   FileSystem* fs_;
@@ -107,6 +131,7 @@ class Resolver {
   // until something changes.
   TextMap<std::string> folders_;
   std::optional<std::pair<std::string, ResolvedPath>> last_;
+  std::optional<RecentFolder> recent_;
 };
 
 // `folder` + "/" + `name`, for a folder that may be "" (the working folder) or "/".
