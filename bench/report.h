@@ -12,7 +12,8 @@ inline constexpr long kPeakTargetKib = 64 * 1024;
 inline constexpr int kPeakCheckFiles = 32767;
 
 void PrintTableHead();
-void PrintCase(const CaseResult& result);
+// With `samples`, each run's time and each start-up beneath its program.
+void PrintCase(const CaseResult& result, bool samples);
 void PrintSkipped(const std::string& label, const std::string& why);
 
 // Each sort's cost a file beyond start-up, at each folder size measured.
@@ -32,7 +33,8 @@ struct PictureTiming {
 };
 void PrintPictureTiming(const PictureTiming& timing);
 
-// The closing line: the worst ratio of ours to the floor, and where.
+// The closing line: the worst ratio of ours to the floor, and where; cases
+// whose floor does too little to judge by are left out.
 void PrintVerdict(const std::vector<CaseResult>& results);
 
 }  // namespace varnelo::bench

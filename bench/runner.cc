@@ -90,6 +90,12 @@ double CaseResult::RatioToFloor(const Measured& program) const {
   return ratios.empty() ? std::nan("") : Median(ratios);
 }
 
+bool CaseResult::Judgeable() const {
+  // A start-up varies by a few milliseconds from run to run.
+  constexpr double kLeastWorkSeconds = 0.005;
+  return programs.front().MedianWork() >= kLeastWorkSeconds;
+}
+
 const Measured* CaseResult::Varnelo() const {
   auto it = std::find_if(programs.begin(), programs.end(),
                          [](const Measured& m) { return m.is_varnelo; });

@@ -47,6 +47,9 @@ struct CaseResult {
   // The median over the runs of the program's work over the floor's in the
   // same run; not a number when the floor's work never rose above the noise.
   double RatioToFloor(const Measured& program) const;
+  // Whether the floor's work stands clear of the noise of a program's
+  // start-up, so that a ratio to it says something.
+  bool Judgeable() const;
   const Measured* Varnelo() const;
 };
 
