@@ -50,15 +50,16 @@ struct Sizes {
   int decodes;
   int large_files;
   long long large_bytes;
+  int small_case_runs;  // how many times as often the smallest cases run, at most
 };
 
 // The flatten counts its own list file among the files it finds, and twice
 // that count must stay within 16 bits: 16382 files is the most it takes.
 const Sizes kFull = {"full", 5,  32767, {1000, 10000}, 16382, 1000, 500, 24, 2,
-                     48,     20, 20,    200 * kMiB};
-const Sizes kQuick = {"quick", 1, 4000, {1000}, 2000, 125, 60, 8, 2, 12, 5, 20, 200 * kMiB};
+                     48,     20, 20,    200 * kMiB,    6};
+const Sizes kQuick = {"quick", 1, 4000, {1000}, 2000, 125, 60, 8, 2, 12, 5, 20, 200 * kMiB, 6};
 // Proves the whole chain works in seconds; its numbers mean nothing.
-const Sizes kSmoke = {"smoke", 1, 40, {20}, 40, 8, 6, 2, 0.05, 0.2, 2, 2, kMiB};
+const Sizes kSmoke = {"smoke", 1, 40, {20}, 40, 8, 6, 2, 0.05, 0.2, 2, 2, kMiB, 1};
 
 struct Settings : Sizes {
   std::string only;      // measure only the cases whose label holds this
@@ -264,7 +265,7 @@ void Bench::Measure(const Planned& planned) {
   bool with_peers = planned.job != "resolution";
   // A few hundred renames weigh little beside a program's start-up: more runs
   // steady the median.
-  int runs = settings_.runs * std::clamp(4000 / planned.files, 1, 6);
+  int runs = settings_.runs * std::clamp(4000 / planned.files, 1, settings_.small_case_runs);
   results_.push_back(RunCase(spec, Programs(planned.job, with_peers), runs, settings_.work));
   PrintCase(results_.back(), settings_.samples);
   for (const Measured& program : results_.back().programs) failed_ |= !program.problem.empty();

@@ -108,7 +108,7 @@ void PrintPictureTiming(const PictureTiming& timing) {
 
 void PrintVerdict(const std::vector<CaseResult>& results) {
   double worst = 0;
-  std::string where = "nothing measured";
+  std::string where = "no case large enough to judge";
   for (const CaseResult& result : results) {
     const Measured* ours = result.Varnelo();
     if (ours == nullptr || result.spec.target <= 0 || !result.Judgeable()) continue;
