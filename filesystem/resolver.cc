@@ -120,9 +120,8 @@ bool Resolver::ReachableWithoutLinks(std::string_view folder) {
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
   std::string path = NormalizePath(raw);
-  if (std::optional<ResolvedPath> known = ResolveFromIndex(path)) return std::move(*known);
   if (last_ && last_->first == path) return last_->second;
-  ResolvedPath resolved = ResolveOnDisk(path);
+  ResolvedPath resolved = ResolveNormalized(path);
   last_.emplace(std::move(path), resolved);
   return resolved;
 }
