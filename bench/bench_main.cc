@@ -55,7 +55,7 @@ struct Sizes {
 
 // The flatten counts its own list file among the files it finds, and twice
 // that count must stay within 16 bits: 16382 files is the most it takes.
-const Sizes kFull = {"full", 5,  32767, {1000, 10000}, 16382, 1000, 500, 24, 2,
+const Sizes kFull = {"full", 7,  32767, {1000, 10000}, 16382, 1000, 500, 24, 2,
                      48,     20, 20,    200 * kMiB,    6};
 const Sizes kQuick = {"quick", 1, 4000, {1000}, 2000, 125, 60, 8, 2, 12, 5, 20, 200 * kMiB, 6};
 // Proves the whole chain works in seconds; its numbers mean nothing.

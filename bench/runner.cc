@@ -81,13 +81,9 @@ double Measured::Startup() const { return Median(startups); }
 double Measured::MedianWork() const { return Median(seconds) - Startup(); }
 
 double CaseResult::RatioToFloor(const Measured& program) const {
-  const Measured& floor = programs.front();
-  std::vector<double> ratios;
-  for (size_t run = 0; run < program.seconds.size() && run < floor.seconds.size(); ++run) {
-    // A run lost in the noise of the floor's start-up tells nothing.
-    if (floor.Work(run) > 0) ratios.push_back(std::max(program.Work(run), 0.0) / floor.Work(run));
-  }
-  return ratios.empty() ? std::nan("") : Median(ratios);
+  // Medians first: a run slowed by a passing load then weighs on neither.
+  double floor = programs.front().MedianWork();
+  return floor > 0 ? std::max(program.MedianWork(), 0.0) / floor : std::nan("");
 }
 
 bool CaseResult::Judgeable() const {

@@ -36,7 +36,6 @@ struct Measured {
   std::string problem;  // the first thing it did wrong; empty when none
 
   double Startup() const;
-  double Work(size_t run) const { return seconds[run] - Startup(); }
   double MedianWork() const;
 };
 
@@ -44,8 +43,8 @@ struct CaseResult {
   Case spec;
   std::vector<Measured> programs;  // the floor first
 
-  // The median over the runs of the program's work over the floor's in the
-  // same run; not a number when the floor's work never rose above the noise.
+  // The program's median work over the floor's, both measured in the same
+  // runs; not a number when the floor's work never rose above the noise.
   double RatioToFloor(const Measured& program) const;
   // Whether the floor's work stands clear of the noise of a program's
   // start-up, so that a ratio to it says something.
