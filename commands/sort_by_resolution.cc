@@ -42,9 +42,7 @@ bool IsPicture(std::string_view extension) {
 
 // A hidden file is not ours to move, and a link would have to be followed
 // to be measured; both stay where they are and the walk goes on.
-bool StaysInPlace(FileOperations& fs, const File& file) {
-  return (file.attributes & (kHidden | kSystem)) != 0 || (fs.GetAttr(file.Path()) & kLink) != 0;
-}
+bool StaysInPlace(const File& file) { return (file.attributes & (kHidden | kSystem | kLink)) != 0; }
 
 int32_t PixelCount(FileOperations& fs, const File& file) {
   if (ExtensionOf(file.Path()) == "png") {
@@ -64,7 +62,7 @@ void SortByResolution(CommandRun& run) {
   int done = 0;
   for (const File& file : files) {
     run.Progress(done++, static_cast<int>(files.size()), file.Path());
-    if (!IsPicture(ExtensionOf(file.Path())) || StaysInPlace(fs, file)) continue;
+    if (!IsPicture(ExtensionOf(file.Path())) || StaysInPlace(file)) continue;
     // Each picture is measured right before its move, and its class folder
     // made only when the first picture of that class arrives. Asked without
     // a trailing "/", the check also takes a plain file of the folder's name

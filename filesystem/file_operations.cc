@@ -221,8 +221,9 @@ std::vector<File> FileOperations::Files(const std::string& folder) {
   listed_keys.reserve(order.size());
   for (size_t i : order) {
     if (entries[i].kind == EntryKind::kFile) {
-      answer.push_back(
-          {JoinPath(folder, entries[i].name), AttributesOf(entries[i].name, entries[i].kind)});
+      int attributes = AttributesOf(entries[i].name, entries[i].kind);
+      if (entries[i].is_link) attributes |= kLink;
+      answer.push_back({JoinPath(folder, entries[i].name), attributes});
     }
     listed.push_back(std::move(entries[i]));
     listed_keys.push_back(std::move(keys[i]));
@@ -248,7 +249,15 @@ File FileOperations::GetFile(const std::string& path) {
 }
 
 PictureSize FileOperations::ReadPictureSize(const std::string& path) {
-  return fs_->ReadPictureSize(GetFile(path).path);
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  try {
+    return fs_->ReadPictureSize(entry.path);
+  } catch (const Failure& failure) {
+    RefuseIfGone(entry, failure);
+    throw;
+  }
 }
 
 void FileOperations::DeleteFolder(const std::string& path) {

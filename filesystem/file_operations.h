@@ -25,8 +25,8 @@ inline constexpr int kLink = 1024;
 inline constexpr std::string_view kTemporaryPrefix = ".varnelo-partial-";
 
 struct File {
-  std::string path;  // the full path
-  int attributes = 0;
+  std::string path;                         // the full path
+  int attributes = 0;                       // as the listing tells them: kHidden, kSystem, kLink
   struct timespec date_last_modified = {};  // filled by GetFile only
 
   const std::string& Path() const { return path; }

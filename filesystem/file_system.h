@@ -22,6 +22,7 @@ enum class EntryKind {
 struct Entry {
   std::string name;
   EntryKind kind;
+  bool is_link = false;  // a link, whatever its kind says it leads to
 
   bool operator==(const Entry&) const = default;
 };

@@ -29,22 +29,22 @@ EntryKind KindOf(const std::string& path, mode_t mode) {
 
 // Links, and volumes that do not tell an entry's type in the listing, cost
 // a look at the entry; anything else is told by the listing alone.
-EntryKind KindOfDirent(const std::string& prefix, const char* name, unsigned char type) {
+Entry EntryOf(const std::string& prefix, std::string_view name, unsigned char type) {
   switch (type) {
     case DT_REG:
-      return EntryKind::kFile;
+      return {std::string(name), EntryKind::kFile};
     case DT_DIR:
-      return EntryKind::kFolder;
+      return {std::string(name), EntryKind::kFolder};
     case DT_LNK:
-      return KindOf(prefix + name, S_IFLNK);
+      return {std::string(name), KindOf(prefix + std::string(name), S_IFLNK), true};
     case DT_UNKNOWN: {
-      std::string path = prefix + name;
+      std::string path = prefix + std::string(name);
       struct stat info;
-      if (lstat(path.c_str(), &info) != 0) return EntryKind::kOther;
-      return KindOf(path, info.st_mode);
+      if (lstat(path.c_str(), &info) != 0) return {std::string(name), EntryKind::kOther};
+      return {std::string(name), KindOf(path, info.st_mode), S_ISLNK(info.st_mode)};
     }
     default:
-      return EntryKind::kOther;
+      return {std::string(name), EntryKind::kOther};
   }
 }
 
@@ -136,7 +136,7 @@ class PosixFileSystem : public FileSystem {
     for (errno = 0; struct dirent* d = readdir(dir.get()); errno = 0) {
       std::string_view name = d->d_name;
       if (name == "." || name == "..") continue;
-      entries.push_back({std::string(name), KindOfDirent(prefix, d->d_name, d->d_type)});
+      entries.push_back(EntryOf(prefix, name, d->d_type));
     }
     if (errno != 0) Fail("list " + folder);
     return entries;
