@@ -185,7 +185,17 @@ void FileOperations::WriteLines(const std::string& path, const std::vector<std::
   std::string text;
   for (const std::string& line : lines) text.append(line).append("\r\n");
   std::string name(NameOf(entry.path));
-  fs_->WriteFile(JoinPath(parent, name), text);
+  // Written whole beside its place, then named: an interruption leaves no
+  // file or the whole one, never an empty one that a later run cannot tell
+  // from a user's.
+  std::string temporary = TemporaryIn(parent);
+  try {
+    fs_->WriteFile(temporary, text);
+    fs_->Rename(temporary, JoinPath(parent, name), true);
+  } catch (const Failure&) {
+    DiscardTemporary(temporary);
+    throw;
+  }
   resolver_.Added(parent, {name, EntryKind::kFile});
 }
 
@@ -203,18 +213,13 @@ Folder FileOperations::GetFolder(const std::string& path) {
 }
 
 std::vector<File> FileOperations::Files(const std::string& folder) {
+  if (folder == files_memo_.folder && resolver_.FilesMark(folder) == files_memo_.mark) {
+    return files_memo_.files;
+  }
   std::vector<Entry> entries = fs_->ReadFolder(folder);
-  std::vector<Entry> files;
-  files.reserve(entries.size());
-  std::copy_if(entries.begin(), entries.end(), std::back_inserter(files),
-               [](const Entry& e) { return e.kind == EntryKind::kFile; });
-  // Commands list a folder once per pass; when its files are those of the
-  // last listing, in the same order, so is the answer.
-  if (folder == files_memo_.folder && files == files_memo_.listed) return files_memo_.files;
   std::vector<std::string> keys = FoldedNames(entries);
   std::vector<size_t> order = ListingOrder(entries, keys, [](const Entry&) { return true; });
   std::vector<File> answer;
-  answer.reserve(files.size());
   std::vector<Entry> listed;
   std::vector<std::string> listed_keys;
   listed.reserve(order.size());
@@ -231,7 +236,7 @@ std::vector<File> FileOperations::Files(const std::string& folder) {
   // What was just read is the freshest word on the folder's names; learnt in
   // the order the commands then walk them, neighbours lie side by side.
   resolver_.Learn(folder, listed, std::move(listed_keys));
-  files_memo_ = {folder, std::move(files), answer};
+  files_memo_ = {folder, resolver_.FilesMark(folder), answer};
   return answer;
 }
 

@@ -102,8 +102,8 @@ class FileOperations {
   // Deletes a file and ignores every failure.
   void DeleteFileQuietly(const std::string& path) noexcept;
 
-  // Creates or empties the file at `path` and writes each line followed by
-  // CR LF: kPathNotFound when the folder is missing.
+  // Makes the file at `path`, or replaces it, with each line followed by
+  // CR LF; the file appears whole. kPathNotFound when the folder is missing.
   void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
   // Whether a plain file (no link) stands at `path` holding exactly `text`.
@@ -153,6 +153,10 @@ class FileOperations {
   std::string Place(const std::string& source, const std::string& folder, const std::string& name,
                     Placing placing);
   bool PlaceAcross(const std::string& source, const std::string& target);
+  // A hidden name in `folder` for a file being made; the next command sweeps
+  // away any that an interruption leaves.
+  std::string TemporaryIn(std::string_view folder);
+  void DiscardTemporary(const std::string& temporary) noexcept;
   bool IsSameEntry(const std::string& a, const std::string& b);
   // A file answered from the names the command learnt may have gone since:
   // its failure is then that of a missing file, as when it is looked for.
@@ -170,10 +174,13 @@ class FileOperations {
   size_t position_ = 0;
   std::string pending_folder_;  // a listing whose first answer, ".", was given before it was read
   int pending_mask_ = 0;
+  // The files of the folder a command walks, pass after pass: read again
+  // only once the command has changed them. The folder is the user's to
+  // leave alone while a command runs; a file gone meanwhile still fails.
   struct FilesMemo {
     std::string folder;
-    std::vector<Entry> listed;  // the folder's files, as the disk listed them
-    std::vector<File> files;    // the answer to them
+    Resolver::ChangeMark mark;
+    std::vector<File> files;
   } files_memo_;
   unsigned temporaries_made_ = 0;
   FileSearch search_{*this};

@@ -138,19 +138,26 @@ std::string FileOperations::Place(const std::string& source, const std::string& 
   }
 }
 
+std::string FileOperations::TemporaryIn(std::string_view folder) {
+  return JoinPath(folder, std::string(kTemporaryPrefix) + std::to_string(getpid()) + "-" +
+                              std::to_string(++temporaries_made_));
+}
+
+void FileOperations::DiscardTemporary(const std::string& temporary) noexcept {
+  try {
+    fs_->DeleteFile(temporary);
+  } catch (const Failure&) {
+    // Never made, or the next command sweeps it away.
+  }
+}
+
 bool FileOperations::PlaceAcross(const std::string& source, const std::string& target) {
-  std::string temporary =
-      JoinPath(ParentOf(target), std::string(kTemporaryPrefix) + std::to_string(getpid()) + "-" +
-                                     std::to_string(++temporaries_made_));
+  std::string temporary = TemporaryIn(ParentOf(target));
   fs_->CopyFile(source, temporary);
   try {
     fs_->Rename(temporary, target, false);
   } catch (const Failure& failure) {
-    try {
-      fs_->DeleteFile(temporary);
-    } catch (const Failure&) {
-      // The next command sweeps it away.
-    }
+    DiscardTemporary(temporary);
     if (failure.number() == kFileAlreadyExists) return false;
     throw;
   }

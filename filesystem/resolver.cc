@@ -92,6 +92,8 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 
 void Resolver::Start(const std::string& boundary) {
   recent_.reset();
+  file_changes_.clear();
+  ++folder_removals_;
   indexes_.clear();
   link_free_.clear();
   folders_.clear();
@@ -246,22 +248,30 @@ void Resolver::Learn(const std::string& folder, const std::vector<Entry>& entrie
 void Resolver::Added(const std::string& folder, const Entry& entry,
                      const std::optional<EntryInfo>& info) {
   Changed();
+  if (entry.kind == EntryKind::kFile) ++file_changes_[std::string(IndexKey(folder))];
   if (NameIndex* index = KnownIndex(IndexKey(folder))) index->Add(entry, info);
 }
 
 void Resolver::Removed(const std::string& path) {
   Changed();
+  ++file_changes_[std::string(IndexKey(ParentOf(path)))];
   if (NameIndex* index = KnownIndex(IndexKey(ParentOf(path)))) index->Remove(NameOf(path));
 }
 
 void Resolver::FolderRemoved(const std::string& path) {
   Removed(path);
+  ++folder_removals_;
   recent_.reset();
   const std::string below = path + "/";
   auto gone = [&](std::string_view p) { return p == path || p.starts_with(below); };
   std::erase_if(indexes_, [&](const auto& item) { return gone(item.first); });
   std::erase_if(link_free_, gone);
   std::erase_if(folders_, [&](const auto& item) { return gone(item.first) || gone(item.second); });
+}
+
+Resolver::ChangeMark Resolver::FilesMark(std::string_view folder) const {
+  auto changes = file_changes_.find(IndexKey(folder));
+  return {folder_removals_, changes == file_changes_.end() ? 0 : changes->second};
 }
 
 }  // namespace varnelo

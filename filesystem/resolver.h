@@ -1,6 +1,7 @@
 #ifndef VARNELO_FILESYSTEM_RESOLVER_H_
 #define VARNELO_FILESYSTEM_RESOLVER_H_
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -102,6 +103,12 @@ class Resolver {
   void Removed(const std::string& path);
   void FolderRemoved(const std::string& path);
 
+  // Marks how the files of `folder` stand: a list of them read at one mark
+  // still holds while the mark is the same, for every change this command
+  // makes goes through Added, Removed or FolderRemoved.
+  using ChangeMark = std::pair<uint64_t, uint64_t>;
+  ChangeMark FilesMark(std::string_view folder) const;
+
  private:
   bool IsBelowBoundary(std::string_view path) const;
   bool ReachableWithoutLinks(std::string_view folder);
@@ -132,6 +139,8 @@ class Resolver {
   TextMap<std::string> folders_;
   std::optional<std::pair<std::string, ResolvedPath>> last_;
   std::optional<RecentFolder> recent_;
+  TextMap<uint64_t> file_changes_;  // by folder
+  uint64_t folder_removals_ = 0;
 };
 
 // `folder` + "/" + `name`, for a folder that may be "" (the working folder) or "/".
