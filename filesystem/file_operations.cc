@@ -106,21 +106,42 @@ std::string FileOperations::DirNext() {
 void FileOperations::FillListing(const std::string& folder, int mask) {
   listing_.clear();
   position_ = 0;
-  std::vector<Entry> entries;
+  const std::vector<Entry>* entries = nullptr;
   try {
-    entries = fs_->ReadFolder(folder);
+    entries = &Listed(folder);
   } catch (const Failure&) {
     return;  // a folder that cannot be read lists as empty
   }
-  std::vector<std::string> keys = FoldedNames(entries);
-  std::vector<size_t> order = ListingOrder(entries, keys, [&](const Entry& e) {
-    return e.kind != EntryKind::kOther && MatchesMask(AttributesOf(e.name, e.kind), mask);
-  });
-  // A walk asks about each name it lists; what the listing told is known.
-  resolver_.Learn(folder, entries, std::move(keys));
   if (mask & kDirectory) listing_ = {".", ".."};
-  listing_.reserve(listing_.size() + order.size());
-  for (size_t i : order) listing_.push_back(std::move(entries[i].name));
+  for (const Entry& e : *entries) {
+    if (e.kind != EntryKind::kOther && MatchesMask(AttributesOf(e.name, e.kind), mask)) {
+      listing_.push_back(e.name);
+    }
+  }
+}
+
+const std::vector<Entry>& FileOperations::Listed(const std::string& folder) {
+  auto known = listings_.find(folder);
+  if (known != listings_.end() && known->second.mark == resolver_.Mark(folder)) {
+    return known->second.entries;
+  }
+  std::vector<Entry> entries = fs_->ReadFolder(folder);
+  std::vector<std::string> keys = FoldedNames(entries);
+  std::vector<size_t> order = ListingOrder(entries, keys, [](const Entry&) { return true; });
+  std::vector<Entry> sorted;
+  std::vector<std::string> sorted_keys;
+  sorted.reserve(order.size());
+  sorted_keys.reserve(order.size());
+  for (size_t i : order) {
+    sorted.push_back(std::move(entries[i]));
+    sorted_keys.push_back(std::move(keys[i]));
+  }
+  // What was just read is the freshest word on the folder's names; learnt in
+  // the order the commands then walk them, neighbours lie side by side.
+  resolver_.Learn(folder, sorted, std::move(sorted_keys));
+  Listing& listing = listings_[folder];
+  listing = {resolver_.Mark(folder), std::move(sorted)};
+  return listing.entries;
 }
 
 int FileOperations::GetAttr(const std::string& path) {
@@ -216,26 +237,13 @@ std::vector<File> FileOperations::Files(const std::string& folder) {
   if (folder == files_memo_.folder && resolver_.FilesMark(folder) == files_memo_.mark) {
     return files_memo_.files;
   }
-  std::vector<Entry> entries = fs_->ReadFolder(folder);
-  std::vector<std::string> keys = FoldedNames(entries);
-  std::vector<size_t> order = ListingOrder(entries, keys, [](const Entry&) { return true; });
   std::vector<File> answer;
-  std::vector<Entry> listed;
-  std::vector<std::string> listed_keys;
-  listed.reserve(order.size());
-  listed_keys.reserve(order.size());
-  for (size_t i : order) {
-    if (entries[i].kind == EntryKind::kFile) {
-      int attributes = AttributesOf(entries[i].name, entries[i].kind);
-      if (entries[i].is_link) attributes |= kLink;
-      answer.push_back({JoinPath(folder, entries[i].name), attributes});
-    }
-    listed.push_back(std::move(entries[i]));
-    listed_keys.push_back(std::move(keys[i]));
+  for (const Entry& e : Listed(folder)) {
+    if (e.kind != EntryKind::kFile) continue;
+    int attributes = AttributesOf(e.name, e.kind);
+    if (e.is_link) attributes |= kLink;
+    answer.push_back({JoinPath(folder, e.name), attributes});
   }
-  // What was just read is the freshest word on the folder's names; learnt in
-  // the order the commands then walk them, neighbours lie side by side.
-  resolver_.Learn(folder, listed, std::move(listed_keys));
   files_memo_ = {folder, resolver_.FilesMark(folder), answer};
   return answer;
 }
@@ -321,7 +329,9 @@ bool FileOperations::PruneTree(const std::string& folder, const std::string& spe
       for (const std::string& folder : folders) resolver.FolderRemoved(folder);
     }
   } forget{resolver_, removed};
-  for (const Entry& e : fs_->ReadFolder(folder)) {
+  // A copy: deleting files below changes what is known of this folder.
+  const std::vector<Entry> entries = Listed(folder);
+  for (const Entry& e : entries) {
     std::string path = JoinPath(folder, e.name);
     bool gone = false;
     if (e.kind == EntryKind::kFolder && !IsHiddenName(e.name)) {

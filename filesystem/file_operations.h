@@ -174,9 +174,18 @@ class FileOperations {
   size_t position_ = 0;
   std::string pending_folder_;  // a listing whose first answer, ".", was given before it was read
   int pending_mask_ = 0;
-  // The files of the folder a command walks, pass after pass: read again
-  // only once the command has changed them. The folder is the user's to
-  // leave alone while a command runs; a file gone meanwhile still fails.
+  // The entries of `folder` in listing order. A command walks its folders
+  // pass after pass: each is read again only once the command has changed
+  // it. The folder is the user's to leave alone while a command runs; a file
+  // gone meanwhile still fails when it is acted on.
+  const std::vector<Entry>& Listed(const std::string& folder);
+  struct Listing {
+    Resolver::ChangeMark mark;
+    std::vector<Entry> entries;
+  };
+  TextMap<Listing> listings_;
+  // The files of the folder walked last, as File objects, kept while its
+  // files stand (a folder made in it leaves them as they are).
   struct FilesMemo {
     std::string folder;
     Resolver::ChangeMark mark;

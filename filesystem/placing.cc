@@ -24,6 +24,7 @@ void FileOperations::BeginCommand(const std::string& folder) {
   position_ = 0;
   pending_folder_.clear();
   files_memo_ = {};
+  listings_.clear();
   resolver_.Start(folder);
   if (!folder.empty() && !HasControlCharacter(folder)) SweepTemporaries(NormalizePath(folder), 1);
 }

@@ -92,7 +92,7 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 
 void Resolver::Start(const std::string& boundary) {
   recent_.reset();
-  file_changes_.clear();
+  changes_.clear();
   ++folder_removals_;
   indexes_.clear();
   link_free_.clear();
@@ -248,13 +248,17 @@ void Resolver::Learn(const std::string& folder, const std::vector<Entry>& entrie
 void Resolver::Added(const std::string& folder, const Entry& entry,
                      const std::optional<EntryInfo>& info) {
   Changed();
-  if (entry.kind == EntryKind::kFile) ++file_changes_[std::string(IndexKey(folder))];
+  Changes& changes = changes_[std::string(IndexKey(folder))];
+  ++changes.entries;
+  if (entry.kind == EntryKind::kFile) ++changes.files;
   if (NameIndex* index = KnownIndex(IndexKey(folder))) index->Add(entry, info);
 }
 
 void Resolver::Removed(const std::string& path) {
   Changed();
-  ++file_changes_[std::string(IndexKey(ParentOf(path)))];
+  Changes& changes = changes_[std::string(IndexKey(ParentOf(path)))];
+  ++changes.entries;
+  ++changes.files;
   if (NameIndex* index = KnownIndex(IndexKey(ParentOf(path)))) index->Remove(NameOf(path));
 }
 
@@ -269,9 +273,14 @@ void Resolver::FolderRemoved(const std::string& path) {
   std::erase_if(folders_, [&](const auto& item) { return gone(item.first) || gone(item.second); });
 }
 
+Resolver::ChangeMark Resolver::Mark(std::string_view folder) const {
+  auto changes = changes_.find(IndexKey(folder));
+  return {folder_removals_, changes == changes_.end() ? 0 : changes->second.entries};
+}
+
 Resolver::ChangeMark Resolver::FilesMark(std::string_view folder) const {
-  auto changes = file_changes_.find(IndexKey(folder));
-  return {folder_removals_, changes == file_changes_.end() ? 0 : changes->second};
+  auto changes = changes_.find(IndexKey(folder));
+  return {folder_removals_, changes == changes_.end() ? 0 : changes->second.files};
 }
 
 }  // namespace varnelo

@@ -103,10 +103,11 @@ class Resolver {
   void Removed(const std::string& path);
   void FolderRemoved(const std::string& path);
 
-  // Marks how the files of `folder` stand: a list of them read at one mark
-  // still holds while the mark is the same, for every change this command
-  // makes goes through Added, Removed or FolderRemoved.
+  // Marks how the entries (or only the files) of `folder` stand: a list of
+  // them read at one mark still holds while the mark is the same, for every
+  // change this command makes goes through Added, Removed or FolderRemoved.
   using ChangeMark = std::pair<uint64_t, uint64_t>;
+  ChangeMark Mark(std::string_view folder) const;
   ChangeMark FilesMark(std::string_view folder) const;
 
  private:
@@ -139,7 +140,11 @@ class Resolver {
   TextMap<std::string> folders_;
   std::optional<std::pair<std::string, ResolvedPath>> last_;
   std::optional<RecentFolder> recent_;
-  TextMap<uint64_t> file_changes_;  // by folder
+  struct Changes {
+    uint64_t entries = 0;
+    uint64_t files = 0;
+  };
+  TextMap<Changes> changes_;  // by folder
   uint64_t folder_removals_ = 0;
 };
 
