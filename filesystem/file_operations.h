@@ -163,6 +163,11 @@ class FileOperations {
   void RefuseIfGone(const ResolvedPath& entry, const Failure& failure);
   void SweepTemporaries(const std::string& folder, int depth);
   void FillListing(const std::string& folder, int mask);
+  // The entries of `folder` in listing order. A command walks its folders
+  // pass after pass: each is read again only once the command has changed
+  // it. The folder is the user's to leave alone while a command runs; a file
+  // gone meanwhile still fails when it is acted on.
+  const std::vector<Entry>& Listed(const std::string& folder);
   void RemoveTree(const std::string& folder);
   bool PruneTree(const std::string& folder, const std::string& spelt,
                  const std::function<bool(const std::string& file)>& remove);
@@ -174,11 +179,6 @@ class FileOperations {
   size_t position_ = 0;
   std::string pending_folder_;  // a listing whose first answer, ".", was given before it was read
   int pending_mask_ = 0;
-  // The entries of `folder` in listing order. A command walks its folders
-  // pass after pass: each is read again only once the command has changed
-  // it. The folder is the user's to leave alone while a command runs; a file
-  // gone meanwhile still fails when it is acted on.
-  const std::vector<Entry>& Listed(const std::string& folder);
   struct Listing {
     Resolver::ChangeMark mark;
     std::vector<Entry> entries;
