@@ -210,12 +210,14 @@ void FileOperations::WriteLines(const std::string& path, const std::vector<std::
   // file or the whole one, never an empty one that a later run cannot tell
   // from a user's.
   std::string temporary = TemporaryIn(parent);
+  std::string target = JoinPath(parent, name);
   try {
     fs_->WriteFile(temporary, text);
-    fs_->Rename(temporary, JoinPath(parent, name), true);
-  } catch (const Failure&) {
+    fs_->Rename(temporary, target, true);
+  } catch (const Failure& failure) {
     DiscardTemporary(temporary);
-    throw;
+    if (failure.number() != kCrossDevice) throw;
+    fs_->WriteFile(target, text);  // a volume that cannot rename: written where it stands
   }
   resolver_.Added(parent, {name, EntryKind::kFile});
 }
