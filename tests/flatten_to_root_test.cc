@@ -65,8 +65,7 @@ class ProgressHost : public ScriptedHost {
 class FlattenToRootTest : public ::testing::Test {
  protected:
   Boxes Run(const std::string& text, FileSystem* fs = FileSystem::Default()) {
-    FileOperations ops(fs);
-    return Run(text, ops);
+    return testing::RunScripted(kFlattenToRoot, text, fs);
   }
   Boxes Run(const std::string& text, FileOperations& ops) {
     ScriptedHost host(text);

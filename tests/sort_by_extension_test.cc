@@ -18,7 +18,6 @@ namespace {
 using testing::FaultyFileSystem;
 using testing::Operation;
 using testing::PutFile;
-using testing::ScriptedHost;
 using testing::TempFolder;
 using Tree = std::map<std::string, std::string>;
 
@@ -30,10 +29,7 @@ class SortByExtensionTest : public ::testing::Test {
  protected:
   std::vector<std::string> Run(const std::string& text, FileSystem* fs = FileSystem::Default(),
                                bool ok = true) {
-    ScriptedHost host(text, ok);
-    FileOperations ops(fs);
-    RunCommand(kSortByExtension, host, ops);
-    return host.boxes;
+    return testing::RunScripted(kSortByExtension, text, fs, ok);
   }
   Tree Contents() { return testing::Tree(root_.path()); }
 

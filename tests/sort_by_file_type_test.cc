@@ -15,7 +15,6 @@ namespace {
 using testing::FaultyFileSystem;
 using testing::Operation;
 using testing::PutFile;
-using testing::ScriptedHost;
 using testing::TempFolder;
 using Boxes = std::vector<std::string>;
 using Tree = std::map<std::string, std::string>;
@@ -27,10 +26,7 @@ class SortByFileTypeTest : public ::testing::Test {
  protected:
   Boxes Run(FileSystem* fs = FileSystem::Default()) { return RunOn(folder_, fs); }
   static Boxes RunOn(const std::string& folder, FileSystem* fs = FileSystem::Default()) {
-    ScriptedHost host(folder);
-    FileOperations ops(fs);
-    RunCommand(kSortByFileType, host, ops);
-    return host.boxes;
+    return testing::RunScripted(kSortByFileType, folder, fs);
   }
   Tree Contents() { return testing::Tree(folder_); }
 

@@ -19,7 +19,6 @@ namespace {
 
 using testing::PutFile;
 using testing::PutPicture;
-using testing::ScriptedHost;
 using testing::TempFolder;
 using Boxes = std::vector<std::string>;
 using Paths = std::vector<std::string>;
@@ -42,10 +41,7 @@ class FixedSizeFileSystem : public FileSystemWrapper {
 class SortByResolutionTest : public ::testing::Test {
  protected:
   Boxes Run(const std::string& folder, FileSystem* fs = FileSystem::Default()) {
-    ScriptedHost host(folder);
-    FileOperations ops(fs);
-    RunCommand(kSortByResolution, host, ops);
-    return host.boxes;
+    return testing::RunScripted(kSortByResolution, folder, fs);
   }
   // Every path below the folder, folders ending in "/".
   Paths Contents() {

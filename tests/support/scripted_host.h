@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "commands/frame.h"
 #include "commands/host.h"
+#include "filesystem/file_operations.h"
 
 namespace varnelo::testing {
 
@@ -31,6 +33,19 @@ class ScriptedHost : public Host {
   std::string drop_box_text_;
   bool answer_ok_;
 };
+
+// Runs `command` with the drop box holding `drop_box_text`, on a file layer
+// of its own over `fs`, answering the confirmation with OK (or Cancel), and
+// answers the boxes shown.
+inline std::vector<std::string> RunScripted(const Command& command,
+                                            const std::string& drop_box_text,
+                                            FileSystem* fs = FileSystem::Default(),
+                                            bool ok = true) {
+  ScriptedHost host(drop_box_text, ok);
+  FileOperations ops(fs);
+  RunCommand(command, host, ops);
+  return host.boxes;
+}
 
 }  // namespace varnelo::testing
 

@@ -47,7 +47,7 @@ std::optional<Boxes> RunConfined(const Command& command, const std::string& root
     close(out[0]);
     if (!Confine(root)) _exit(3);
     std::string boxes;
-    for (const std::string& box : RunWith(command, text)) boxes += box + '\n';
+    for (const std::string& box : testing::RunScripted(command, text)) boxes += box + '\n';
     _exit(write(out[1], boxes.data(), boxes.size()) == static_cast<ssize_t>(boxes.size()) ? 0 : 4);
   }
   close(out[1]);
@@ -106,7 +106,7 @@ class BadInputTest : public CommandTest {
 TEST_P(BadInputTest, DropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName) {
   Generate(pristine_, 3, 10);
   CopyTree(pristine_, work_);
-  ASSERT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  ASSERT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
   const Snapshot sorted = Take(work_);
   // A small machine of its own, where the texts' paths begin.
   const std::string root = temp_ / "root";
@@ -173,11 +173,11 @@ TEST_P(BadInputTest, OddNamesAndEntriesAreSortedOrLeftAloneButNeverLost) {
   ASSERT_EQ(mkfifo((work_ + "/fifo.png").c_str(), 0600), 0);
   fs::create_symlink("..", work_ + "/子 目录 😀/loop");
   Snapshot all = Take(work_);
-  EXPECT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  EXPECT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
   // Once more, with the longest name arriving where it is taken already.
   if (!testing::Exists(work_ + "/" + longest)) PutPicture(work_ + "/" + longest, 8, 8, ++id);
   for (const auto& [path, value] : Take(work_)) all["later/" + path] = value;
-  EXPECT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  EXPECT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
   Snapshot after = Take(work_);
   Totals().bad_inputs += std::size(kNames) + 3;
   Audit audit = Check(all, after, Ending::kCompleted);
@@ -189,7 +189,7 @@ TEST_P(BadInputTest, AFileNamedLikeATargetFolderStopsTheCommandThereAndLosesNoth
   Generate(pristine_, 5, 16);
   const Snapshot original = Take(pristine_);
   CopyTree(pristine_, work_);
-  ASSERT_EQ(RunWith(command(), work_), Expected(command(), {kCompletedText}));
+  ASSERT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
   const Snapshot sorted = Take(work_);
   std::vector<std::string> targets;
   for (const auto& [path, value] : sorted) {
@@ -215,7 +215,7 @@ TEST_P(BadInputTest, AFileNamedLikeATargetFolderStopsTheCommandThereAndLosesNoth
     // It stops there: silently where making the folder fails, with the path
     // message where the command takes the file for its folder and the move
     // into it finds no such folder.
-    Boxes boxes = RunWith(command(), work_);
+    Boxes boxes = testing::RunScripted(command(), work_);
     if (boxes != Expected(command(), {kCheckPathText})) {
       EXPECT_EQ(boxes, Expected(command(), {})) << target;
     }
@@ -237,7 +237,7 @@ TEST_P(BadInputTest, AFileThatVanishesBetweenListingAndMovingCostsNoOtherFile) {
     victim = work_ + "/" + victim;
   }
   Vanishing vanishing(victims);
-  Boxes boxes = RunWith(command(), work_, &vanishing);
+  Boxes boxes = testing::RunScripted(command(), work_, &vanishing);
   if (boxes != Expected(command(), {kCompletedText})) {
     EXPECT_EQ(boxes, Expected(command(), {})) << "the command stops at the missing file";
   }

@@ -61,7 +61,7 @@ class FaultTest : public CommandTest {
     Fresh();
     FaultyFileSystem faulty(base);
     faulty.FailAt(operation.operation, nth, number);
-    Boxes boxes = RunWith(command(), work_, &faulty);
+    Boxes boxes = testing::RunScripted(command(), work_, &faulty);
     ++Totals().faults;
     SCOPED_TRACE(std::string(base == FileSystem::Default() ? "" : "across volumes, ") + "the " +
                  operation.name + " call " + std::to_string(nth) + " failing with " +
@@ -87,7 +87,7 @@ class FaultTest : public CommandTest {
       placed = now_placed;
     }
 
-    EXPECT_EQ(RunWith(command(), work_, base), Expected(command(), {kCompletedText}));
+    EXPECT_EQ(testing::RunScripted(command(), work_, base), Expected(command(), {kCompletedText}));
     Snapshot rerun = Take(work_);
     audit = Check(original_, rerun, Ending::kCompleted);
     EXPECT_TRUE(audit.Clean()) << "after the rerun" << audit.notes;
@@ -112,7 +112,8 @@ TEST_P(FaultTest, EachSingleFailureLosesNothingKeepsTheWorkDoneAndARerunFinishes
   for (FileSystem* base : {FileSystem::Default(), static_cast<FileSystem*>(&across_volumes)}) {
     Fresh();
     FaultyFileSystem counter(base);
-    ASSERT_EQ(RunWith(command(), work_, &counter), Expected(command(), {kCompletedText}));
+    ASSERT_EQ(testing::RunScripted(command(), work_, &counter),
+              Expected(command(), {kCompletedText}));
     const Snapshot reference = Take(work_);
     for (NamedOperation operation : kOperations) {
       int calls = counter.Calls(operation.operation);
@@ -138,7 +139,7 @@ TEST_P(FaultTest, ARealFullDiskFailsTheCopyCleanly) {
   original_ = Take(folder);
   disk.ShrinkTo(128 * 1024);
   AcrossVolumes across_volumes;
-  EXPECT_EQ(RunWith(command(), folder, &across_volumes), Expected(command(), {}));
+  EXPECT_EQ(testing::RunScripted(command(), folder, &across_volumes), Expected(command(), {}));
   ++Totals().faults;
   Audit audit = Check(original_, Take(folder), Ending::kFailed);
   EXPECT_TRUE(audit.Clean()) << audit.notes;

@@ -199,7 +199,7 @@ void GenerateFor(const Command& command, const std::string& root, unsigned seed,
   Generate(root, seed, files);
   testing::TempFolder trial;
   CopyTree(root, trial / "folder");
-  RunWith(command, trial / "folder");
+  testing::RunScripted(command, trial / "folder");
   const Snapshot original = Take(root);
   std::set<std::string> seeded;
   for (const auto& [path, value] : Take(trial / "folder")) {
@@ -227,13 +227,6 @@ Boxes Expected(const Command& command, const std::vector<std::string>& reports) 
   Boxes boxes = {std::string(kConfirmTitle) + "|" + command.prompt};
   for (const std::string& report : reports) boxes.push_back("|" + report);
   return boxes;
-}
-
-Boxes RunWith(const Command& command, const std::string& drop_box_text, FileSystem* fs) {
-  testing::ScriptedHost host(drop_box_text);
-  FileOperations operations(fs);
-  RunCommand(command, host, operations);
-  return host.boxes;
 }
 
 void AcrossVolumes::Rename(const std::string& from, const std::string& to, bool replace) {

@@ -10,6 +10,7 @@
 
 #include "commands/commands.h"
 #include "filesystem/file_system.h"
+#include "tests/support/scripted_host.h"
 
 namespace varnelo::torture {
 
@@ -77,8 +78,6 @@ void CopyTree(const std::string& from, const std::string& to);
 using Boxes = std::vector<std::string>;
 // The boxes a command shows, as "title|text": the confirmation, then `reports`.
 Boxes Expected(const Command& command, const std::vector<std::string>& reports);
-Boxes RunWith(const Command& command, const std::string& drop_box_text,
-              FileSystem* fs = FileSystem::Default());
 
 // A file system on which no link can be made and no rename crosses into
 // another folder, as across volumes: every file placed is a whole copy.
