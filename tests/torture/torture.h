@@ -28,7 +28,7 @@ inline int Scaled(int quick, int long_run) { return LongRun() ? long_run : quick
 
 // What the whole suite has done and found, printed when it ends.
 struct Figures {
-  std::set<std::string> commands, skipped;
+  std::set<std::string> commands;
   int crashes = 0, mid_work = 0, temporaries_left = 0, faults = 0, bad_inputs = 0;
   int lost = 0, damaged = 0, strays = 0;
 };
@@ -104,9 +104,8 @@ class Tmpfs {
   bool mounted_;
 };
 
-// The tests of one command, named by its driver name; a command not built
-// yet is skipped with a line saying so. Instantiated for every command by
-// INSTANTIATE_TEST_SUITE_P(Commands, Suite, kEveryCommand, CommandName).
+// The tests of one command, named by its driver name. Instantiated for every
+// command by INSTANTIATE_TEST_SUITE_P(Commands, Suite, kEveryCommand, CommandName).
 class CommandTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override;
