@@ -260,13 +260,13 @@ void Bench::Measure(const Planned& planned) {
     PrintSkipped(planned.label, why);
     return;
   }
-  Case spec{planned.label, planned.job,    &PatternNamed(planned.pattern),
-            planned.files, planned.target, planned.keeps_identity};
+  Case setup{planned.label, planned.job,    &PatternNamed(planned.pattern),
+             planned.files, planned.target, planned.keeps_identity};
   bool with_peers = planned.job != "resolution";
   // A few hundred renames weigh little beside a program's start-up: more runs
   // steady the median.
   int runs = settings_.runs * std::clamp(4000 / planned.files, 1, settings_.small_case_runs);
-  results_.push_back(RunCase(spec, Programs(planned.job, with_peers), runs, settings_.work));
+  results_.push_back(RunCase(setup, Programs(planned.job, with_peers), runs, settings_.work));
   PrintCase(results_.back(), settings_.samples);
   for (const Measured& program : results_.back().programs) failed_ |= !program.problem.empty();
 }
@@ -280,8 +280,8 @@ void Bench::MeasureGrowth() {
     std::vector<int> sizes = settings_.growth_sizes;
     sizes.push_back(SortSize(job, settings_.sort_files));
     for (int files : sizes) {
-      Case spec{Label(job, files), job, &PatternNamed("small"), files};
-      sort.sizes.push_back(RunCase(spec, Programs(job, false), settings_.runs, settings_.work));
+      Case setup{Label(job, files), job, &PatternNamed("small"), files};
+      sort.sizes.push_back(RunCase(setup, Programs(job, false), settings_.runs, settings_.work));
       for (const Measured& program : sort.sizes.back().programs) {
         failed_ |= !program.problem.empty();
       }

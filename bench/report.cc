@@ -12,20 +12,20 @@ namespace {
 std::string Verdict(const CaseResult& result, const Measured& program) {
   if (!program.is_varnelo) return {};
   std::string verdict;
-  if (result.spec.target > 0 && !result.Judgeable()) {
+  if (result.setup.target > 0 && !result.Judgeable()) {
     verdict = "not judged: the floor's work is within start-up noise";
-  } else if (result.spec.target > 0) {
+  } else if (result.setup.target > 0) {
     double ratio = result.RatioToFloor(program);
     char text[48];
     std::snprintf(text, sizeof text, "%s (target %.2f)",
-                  std::isnan(ratio)             ? "unsure"
-                  : ratio <= result.spec.target ? "ok"
-                                                : "MISS",
-                  result.spec.target);
+                  std::isnan(ratio)              ? "unsure"
+                  : ratio <= result.setup.target ? "ok"
+                                                 : "MISS",
+                  result.setup.target);
     verdict = text;
   }
-  if (result.spec.keeps_identity && program.problem.empty()) verdict += ", no byte copied";
-  if (result.spec.files >= kPeakCheckFiles) {
+  if (result.setup.keeps_identity && program.problem.empty()) verdict += ", no byte copied";
+  if (result.setup.files >= kPeakCheckFiles) {
     verdict += program.peak_kib < kPeakTargetKib ? ", memory ok" : ", MEMORY over 64 MiB";
   }
   return verdict;
@@ -47,12 +47,12 @@ void PrintTableHead() {
 }
 
 void PrintCase(const CaseResult& result, bool samples) {
-  std::printf("%s\n", result.spec.label.c_str());
+  std::printf("%s\n", result.setup.label.c_str());
   for (const Measured& program : result.programs) {
     double work = program.MedianWork();
     std::printf("  %-8s %10.1f %9.1f %12.0f %9.1f %7.2f  %s\n", program.label.c_str(),
                 Median(program.seconds) * 1e3, program.Startup() * 1e3,
-                work > 0 ? result.spec.files / work : 0.0, program.peak_kib / 1024.0,
+                work > 0 ? result.setup.files / work : 0.0, program.peak_kib / 1024.0,
                 result.RatioToFloor(program), Verdict(result, program).c_str());
     if (samples) PrintSamples(program);
     if (!program.problem.empty()) {
@@ -75,14 +75,14 @@ void PrintGrowth(const std::vector<Growth>& growth) {
     for (const CaseResult& size : sort.sizes) {
       const Measured& floor = size.programs.front();
       const Measured* ours = size.Varnelo();
-      std::printf("  %6d: %6.1f (%5.1f)", size.spec.files,
-                  ours->MedianWork() / size.spec.files * 1e6,
-                  floor.MedianWork() / size.spec.files * 1e6);
+      std::printf("  %6d: %6.1f (%5.1f)", size.setup.files,
+                  ours->MedianWork() / size.setup.files * 1e6,
+                  floor.MedianWork() / size.setup.files * 1e6);
     }
     // The volume's own cost a file grows with the folder (its index deepens);
     // what counts is whether ours grows beyond that.
     auto per_file = [](const CaseResult& size, const Measured& program) {
-      return program.MedianWork() / size.spec.files;
+      return program.MedianWork() / size.setup.files;
     };
     const CaseResult& small = sort.sizes.front();
     const CaseResult& large = sort.sizes.back();
@@ -111,11 +111,11 @@ void PrintVerdict(const std::vector<CaseResult>& results) {
   std::string where = "no case large enough to judge";
   for (const CaseResult& result : results) {
     const Measured* ours = result.Varnelo();
-    if (ours == nullptr || result.spec.target <= 0 || !result.Judgeable()) continue;
+    if (ours == nullptr || result.setup.target <= 0 || !result.Judgeable()) continue;
     double ratio = result.RatioToFloor(*ours);
     if (ratio > worst) {  // a ratio lost in the noise is no verdict
       worst = ratio;
-      where = result.spec.label;
+      where = result.setup.label;
     }
   }
   std::printf("\nbench: worst ratio to floor %.2f (%s)\n", worst, where.c_str());

@@ -23,10 +23,10 @@ long FilesLeftInPlace(const std::string& folder) {
   return files;
 }
 
-std::vector<std::string> Arguments(const Program& program, const Case& spec,
+std::vector<std::string> Arguments(const Program& program, const Case& setup,
                                    const std::string& folder) {
   std::vector<std::string> argv = program.argv;
-  argv.push_back(spec.job);
+  argv.push_back(setup.job);
   argv.push_back(folder);
   return argv;
 }
@@ -49,27 +49,27 @@ struct Outcome {
 
 // One timed run on a fresh copy, checked: it completed, lost no file, and
 // where asked kept every file's identity.
-Outcome RunOnce(const Case& spec, const Program& program, const std::string& folder) {
-  Populate(*spec.pattern, folder, spec.files);
+Outcome RunOnce(const Case& setup, const Program& program, const std::string& folder) {
+  Populate(*setup.pattern, folder, setup.files);
   SettleVolume(folder);
-  Outcome outcome{RunProgram(Arguments(program, spec, folder)), {}, 0};
+  Outcome outcome{RunProgram(Arguments(program, setup, folder)), {}, 0};
   outcome.problem = Failed(program, outcome.sample);
   outcome.left_in_place = FilesLeftInPlace(folder);
-  if (spec.keeps_identity && outcome.problem.empty() &&
-      FileIdentities(folder) != FileIdentities(spec.pattern->root)) {
+  if (setup.keeps_identity && outcome.problem.empty() &&
+      FileIdentities(folder) != FileIdentities(setup.pattern->root)) {
     outcome.problem = "copied file data: a file has a new identity";
   }
   long files = RemoveTree(folder);
-  if (outcome.problem.empty() && files != spec.files) {
+  if (outcome.problem.empty() && files != setup.files) {
     outcome.problem =
-        "left " + std::to_string(files) + " of " + std::to_string(spec.files) + " files";
+        "left " + std::to_string(files) + " of " + std::to_string(setup.files) + " files";
   }
   return outcome;
 }
 
-double StartupOnce(const Case& spec, const Program& program, const std::string& folder) {
+double StartupOnce(const Case& setup, const Program& program, const std::string& folder) {
   MakeFolder(folder);
-  Sample sample = RunProgram(Arguments(program, spec, folder));
+  Sample sample = RunProgram(Arguments(program, setup, folder));
   RemoveTree(folder);
   return sample.seconds;
 }
@@ -98,9 +98,9 @@ const Measured* CaseResult::Varnelo() const {
   return it == programs.end() ? nullptr : &*it;
 }
 
-CaseResult RunCase(const Case& spec, const std::vector<Program>& programs, int runs,
+CaseResult RunCase(const Case& setup, const std::vector<Program>& programs, int runs,
                    const std::string& scratch) {
-  CaseResult result{spec, {}};
+  CaseResult result{setup, {}};
   for (const Program& program : programs) {
     result.programs.push_back({program.label, program.is_varnelo, {}, {}, 0, {}});
   }
@@ -112,9 +112,9 @@ CaseResult RunCase(const Case& spec, const std::vector<Program>& programs, int r
       size_t p = (run + k) % programs.size();
       // A single run's start-up would weigh a cold start on the whole result.
       for (int i = runs < 3 ? 3 : 1; i > 0; --i) {
-        result.programs[p].startups.push_back(StartupOnce(spec, programs[p], folder));
+        result.programs[p].startups.push_back(StartupOnce(setup, programs[p], folder));
       }
-      outcomes[p] = RunOnce(spec, programs[p], folder);
+      outcomes[p] = RunOnce(setup, programs[p], folder);
     }
     for (size_t p = 0; p < programs.size(); ++p) {
       Outcome& outcome = outcomes[p];

@@ -40,7 +40,7 @@ struct Measured {
 };
 
 struct CaseResult {
-  Case spec;
+  Case setup;
   std::vector<Measured> programs;  // the floor first
 
   // The program's median work over the floor's, both measured in the same
@@ -54,7 +54,7 @@ struct CaseResult {
 
 // Runs every program `runs` times on fresh copies in `scratch`, one program
 // after the other within each run, so that a passing load weighs on all.
-CaseResult RunCase(const Case& spec, const std::vector<Program>& programs, int runs,
+CaseResult RunCase(const Case& setup, const std::vector<Program>& programs, int runs,
                    const std::string& scratch);
 
 }  // namespace varnelo::bench

@@ -6,11 +6,7 @@ namespace varnelo {
 namespace {
 
 const Command* const kCommands[] = {
-    &kSortByExtension,
-    &kFlattenToRoot,
-    &kSortByFileType,
-    &kSortByYear,
-    &kSortByResolution,
+    &kSortByExtension, &kFlattenToRoot, &kSortByFileType, &kSortByYear, &kSortByResolution,
 };
 
 }  // namespace
