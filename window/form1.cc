@@ -45,13 +45,13 @@ void Form1::CreateControls() {
   text1_->setFont(Font("微软雅黑", 14.25));
   text1_->SetBytes("Text1");
   Place<QLineEdit>("Text2", {360, 640, 33, 25}, "Text2", this)->setFocusPolicy(Qt::NoFocus);
-  AddCommandButton("Command2", "按扩展名分类", {56, 248, 97, 49}, "extension");
-  AddCommandButton("Command3", "将所有文件放到根目录", {56, 160, 161, 49}, "flatten");
+  AddCommandButton("Command2", "按扩展名分类", {56, 248, 97, 49}, kSortByExtension);
+  AddCommandButton("Command3", "将所有文件放到根目录", {56, 160, 161, 49}, kFlattenToRoot);
   text3_ = Place<ScratchBox>("Text3", {240, 624, 57, 41}, "Text3", this);
   text3_->setFocusPolicy(Qt::NoFocus);
-  AddCommandButton("Command4", "按文件类型分类", {208, 248, 97, 49}, "type");
-  AddCommandButton("Command5", "按最后修改年份分类", {296, 160, 161, 49}, "year");
-  AddCommandButton("Command7", "按照片像素分类", {360, 248, 97, 49}, "resolution");
+  AddCommandButton("Command4", "按文件类型分类", {208, 248, 97, 49}, kSortByFileType);
+  AddCommandButton("Command5", "按最后修改年份分类", {296, 160, 161, 49}, kSortByYear);
+  AddCommandButton("Command7", "按照片像素分类", {360, 248, 97, 49}, kSortByResolution);
   auto* picture1 = Place<QLabel>("Picture1", {80, 608, 121, 89}, this);
   picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   picture1->setLineWidth(2);
@@ -60,13 +60,11 @@ void Form1::CreateControls() {
   connect(command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
 }
 
-// `command` is the registry's name for the command the button runs; while
-// the registry lacks it, the button does nothing.
 void Form1::AddCommandButton(const char* name, const char* caption, const QRect& geometry,
-                             const char* command) {
+                             const Command& command) {
   auto* button = Place<QPushButton>(name, geometry, caption, this);
   button->setFont(Font("微软雅黑", 9));
-  connect(button, &QPushButton::clicked, this, [this, command] { RunCommandNamed(command); });
+  connect(button, &QPushButton::clicked, this, [this, &command] { Run(command); });
 }
 
 // The window and Picture1 measure in pixels already.
@@ -109,10 +107,8 @@ void Form1::Command10_Click() {
   if (!page.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(page));
 }
 
-void Form1::RunCommandNamed(const char* name) {
-  const Command* command = FindCommand(name);
-  if (command == nullptr) return;
-  RunCommand(*command, *this, file_operations_);
+void Form1::Run(const Command& command) {
+  RunCommand(command, *this, file_operations_);
   EndBusy();
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/frame.h"
 #include "commands/host.h"
 #include "filesystem/file_operations.h"
 #include "window/busy_window.h"
@@ -40,10 +41,10 @@ class Form1 : public QWidget, public Host {
  private:
   void CreateControls();
   void AddCommandButton(const char* name, const char* caption, const QRect& geometry,
-                        const char* command);
+                        const Command& command);
   void Form_Load();
   void Command10_Click();
-  void RunCommandNamed(const char* name);
+  void Run(const Command& command);
   QMessageBox::StandardButton Ask(const QString& text, const QString& title,
                                   QMessageBox::StandardButtons buttons);
   void EndBusy();
