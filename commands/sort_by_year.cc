@@ -49,13 +49,11 @@ void SortByYear(CommandRun& run) {
     run.Progress(done++, 0, file.Path());
     if (file.attributes & (kHidden | kSystem)) continue;
     run.host.SetScratchText(DateText(fs.GetFile(file.Path()).date_last_modified));
-    const char* century = Century(YearNumber(YearText(run.host)));
+    const std::string folder = YearFolder(run, Century(YearNumber(YearText(run.host))));
     // Asked for folders only: a plain file bearing the folder's name makes
     // the creation fail and ends the command there.
-    if (fs.Dir(YearFolder(run, century) + "/", kDirectory).empty()) {
-      fs.MakeFolder(YearFolder(run, century));
-    }
-    fs.MoveInto(file.Path(), YearFolder(run, century), std::string(NameOf(file.Path())));
+    if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
+    fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
   }
 }
 
