@@ -18,9 +18,10 @@ inline constexpr GeneratedExtension kExtensions[] = {
 };
 
 // The upper bounds of the resolution classes, by the pixel count of a
-// picture with a two-pixel frame on every side; above the last, the last class.
+// picture with a two-pixel frame on every side, each bound in its class as
+// the command has it; above the last, the last class.
 inline constexpr long long kClassBounds[] = {
-    721599,   1399999,  2399999,  3586400,  3886400,  6500000,  10000000,
+    721600,   1400000,  2400000,  3586400,  3886400,  6500000,  10000000,
     14000000, 19000000, 22500000, 28000000, 32500000, 38000000,
 };
 
