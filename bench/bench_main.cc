@@ -1,6 +1,6 @@
-// Measures every command the driver knows against the rename floor and
-// against the ways a user would do the same job without us, on generated
-// folders, and prints one table.
+// Measures every command against the rename floor and against the ways a
+// user would do the same job without us, on generated folders, and prints
+// one table.
 //   varnelo-bench [--quick | --smoke] [--runs N] [--only TEXT] [--samples] [--work FOLDER]
 
 #include <fcntl.h>
@@ -17,8 +17,6 @@
 #include <cstring>
 #include <map>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,21 +92,11 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
   return settings;
 }
 
-// The commands the driver has, from the list its usage text ends with.
-std::set<std::string> BuiltCommands() {
-  Sample usage = RunProgram({VARNELO_DRIVE});
-  std::set<std::string> commands;
-  size_t list = usage.output.find("commands:");
-  if (list == std::string::npos) return commands;
-  std::istringstream names(usage.output.substr(list + 9));
-  for (std::string name; names >> name;) commands.insert(name);
-  return commands;
-}
-
 std::string Python() {
   return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
 }
 
+// The peers have no way to measure pictures, so the resolution sort has none.
 std::vector<Program> Programs(const std::string& job, bool with_peers) {
   std::vector<Program> programs = {{"floor", {VARNELO_FLOOR}, false},
                                    {"varnelo", {VARNELO_DRIVE}, true}};
@@ -187,7 +175,7 @@ std::string Label(const std::string& job, int files, const std::string& detail =
 
 class Bench {
  public:
-  explicit Bench(Settings settings) : settings_(std::move(settings)), built_(BuiltCommands()) {}
+  explicit Bench(Settings settings) : settings_(std::move(settings)) {}
 
   // Measures every planned case; false when a program did its job wrong.
   bool Run();
@@ -201,7 +189,6 @@ class Bench {
   void MeasurePictures();
 
   Settings settings_;
-  std::set<std::string> built_;
   std::map<std::string, Pattern> patterns_;
   std::vector<CaseResult> results_;
   bool failed_ = false;
@@ -244,7 +231,6 @@ const Pattern& Bench::PatternNamed(const std::string& name) {
 }
 
 std::string Bench::WhySkipped(const Planned& planned) const {
-  if (!built_.contains(planned.job)) return "not built yet";
   // The large files are sparse; what stays free guards a volume that cannot leave holes.
   long long free_bytes = FreeBytes(settings_.work);
   if (planned.pattern == "large" && free_bytes < settings_.large_files * settings_.large_bytes) {
@@ -262,11 +248,10 @@ void Bench::Measure(const Planned& planned) {
   }
   Case setup{planned.label, planned.job,    &PatternNamed(planned.pattern),
              planned.files, planned.target, planned.keeps_identity};
-  bool with_peers = planned.job != "resolution";
   // A few hundred renames weigh little beside a program's start-up: more runs
   // steady the median.
   int runs = settings_.runs * std::clamp(4000 / planned.files, 1, settings_.small_case_runs);
-  results_.push_back(RunCase(setup, Programs(planned.job, with_peers), runs, settings_.work));
+  results_.push_back(RunCase(setup, Programs(planned.job, true), runs, settings_.work));
   PrintCase(results_.back(), settings_.samples);
   for (const Measured& program : results_.back().programs) failed_ |= !program.problem.empty();
 }
@@ -275,7 +260,6 @@ void Bench::MeasureGrowth() {
   if (std::string("growth").find(settings_.only) == std::string::npos) return;
   std::vector<Growth> growth;
   for (const char* job : {"extension", "type", "year"}) {
-    if (!built_.contains(job)) continue;
     Growth sort{job, {}};
     std::vector<int> sizes = settings_.growth_sizes;
     sizes.push_back(SortSize(job, settings_.sort_files));
