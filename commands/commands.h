@@ -14,7 +14,7 @@ extern const Command kSortByFileType;
 extern const Command kSortByYear;
 extern const Command kSortByResolution;
 
-// Every command built so far, in the order of the window's buttons.
+// Every command, in the order of the window's buttons.
 std::span<const Command* const> AllCommands();
 
 // The command the driver calls `name`, or nullptr.

@@ -66,7 +66,7 @@ int Main(int argc, char** argv) {
   if (cancel && std::strcmp(argv[3], "--cancel") != 0) return Usage();
   const Command* command = FindCommand(argv[1]);
   if (command == nullptr) {
-    std::fprintf(stderr, "varnelo-drive: no command \"%s\" is built yet\n", argv[1]);
+    std::fprintf(stderr, "varnelo-drive: there is no command \"%s\"\n", argv[1]);
     return Usage();
   }
   DriverHost host(argv[2], cancel);
