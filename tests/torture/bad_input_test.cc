@@ -197,7 +197,7 @@ TEST_P(BadInputTest, AFileNamedLikeATargetFolderStopsTheCommandThereAndLosesNoth
       targets.push_back(path);
     }
   }
-  if (targets.empty()) GTEST_SKIP() << "the " << GetParam() << " command makes no folders";
+  if (targets.empty()) GTEST_SKIP() << "the " << name() << " command makes no folders";
   targets.resize(std::min<size_t>(targets.size(), Scaled(2, 100)));
   for (const std::string& target : targets) {
     fs::remove_all(work_);

@@ -110,7 +110,7 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
     GenerateFor(command(), pristine, seed, Scaled(60, 300));
     const Snapshot original = Take(pristine);
     CopyTree(pristine, temp / "reference");
-    const Drive undisturbed = RunDriver(GetParam(), temp / "reference");
+    const Drive undisturbed = RunDriver(name(), temp / "reference");
     ASSERT_EQ(undisturbed.boxes, Expected(command(), {kCompletedText}));
     const Snapshot reference = Take(temp / "reference");
     const std::string busiest = BusiestFolder(original, reference);
@@ -122,7 +122,7 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
       // machine allows a mount and the command fills a folder.
       std::optional<Tmpfs> volume;
       if (crash % 3 == 2 && !busiest.empty()) OnAVolumeOfItsOwn(work + "/" + busiest, volume);
-      RunDriver(GetParam(), work, random() % (undisturbed.work_us * 11 / 10 + 1));
+      RunDriver(name(), work, random() % (undisturbed.work_us * 11 / 10 + 1));
       const Snapshot killed = Take(work);
       Audit audit = Check(original, killed, Ending::kKilled);
       EXPECT_TRUE(audit.Clean()) << "after a kill" << audit.notes;
@@ -133,7 +133,7 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
         return IsTemporary(e.first) && !original.contains(e.first);
       });
 
-      EXPECT_EQ(RunDriver(GetParam(), work).boxes, Expected(command(), {kCompletedText}));
+      EXPECT_EQ(RunDriver(name(), work).boxes, Expected(command(), {kCompletedText}));
       const Snapshot rerun = Take(work);
       audit = Check(original, rerun, Ending::kCompleted);
       EXPECT_TRUE(audit.Clean()) << "after the rerun" << audit.notes;

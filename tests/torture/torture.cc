@@ -252,12 +252,6 @@ void Tmpfs::ShrinkTo(long spare) {
   ASSERT_EQ(mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT, options.c_str()), 0);
 }
 
-void CommandTest::SetUp() {
-  command_ = FindCommand(GetParam());
-  ASSERT_NE(command_, nullptr) << "no command is named " << GetParam();
-  Totals().commands.insert(GetParam());
-}
-
 }  // namespace varnelo::torture
 
 int main(int argc, char** argv) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,10 +14,6 @@
 #include "tests/support/scripted_host.h"
 
 namespace varnelo::torture {
-
-// The driver names of the five commands, in the order of the window's buttons.
-inline constexpr const char* kCommandNames[] = {"extension", "flatten", "type", "year",
-                                                "resolution"};
 
 // The file the flatten command keeps in the folder while it works.
 inline constexpr char kListFile[] = "579978.txt";
@@ -106,20 +103,23 @@ class Tmpfs {
 
 // The tests of one command, named by its driver name. Instantiated for every
 // command by INSTANTIATE_TEST_SUITE_P(Commands, Suite, kEveryCommand, CommandName).
-class CommandTest : public ::testing::TestWithParam<const char*> {
+class CommandTest : public ::testing::TestWithParam<const Command*> {
  protected:
-  void SetUp() override;
-  const Command& command() const { return *command_; }
-
- private:
-  const Command* command_ = nullptr;
+  void SetUp() override { Totals().commands.insert(name()); }
+  const Command& command() const { return *GetParam(); }
+  const char* name() const { return GetParam()->name; }
 };
 
-inline const auto kEveryCommand = ::testing::ValuesIn(kCommandNames);
-inline std::string CommandName(const ::testing::TestParamInfo<const char*>& info) {
-  return info.param;
+inline const auto kEveryCommand = ::testing::ValuesIn(AllCommands());
+inline std::string CommandName(const ::testing::TestParamInfo<const Command*>& info) {
+  return info.param->name;
 }
 
 }  // namespace varnelo::torture
+
+namespace varnelo {
+// Test reports show a command by its driver name.
+inline void PrintTo(const Command* command, std::ostream* out) { *out << command->name; }
+}  // namespace varnelo
 
 #endif  // VARNELO_TESTS_TORTURE_TORTURE_H_
