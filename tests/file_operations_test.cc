@@ -251,10 +251,7 @@ TEST_F(FileOperationsTest, BeginCommandSweepsAwayHalfMadeCopies) {
 TEST_F(FileOperationsTest, FilesOnceListedAreMovedWithoutAskingTheDiskAboutEach) {
   FaultyFileSystem faulty;
   FileOperations ops(&faulty);
-  for (int i = 0; i < 40; ++i) {
-    std::string name = "f";
-    PutFile(root_ / (name += std::to_string(i) + ".txt"));
-  }
+  for (int i = 0; i < 40; ++i) PutFile(root_ / ("f" + std::to_string(i) + ".txt"));
   ops.BeginCommand(root_.path());
   std::vector<File> files = ops.GetFolder(root_.path()).Files();
   ops.MakeFolder(root_ / "txt");

@@ -123,10 +123,7 @@ class CrowdedFileSystem : public FileSystemWrapper {
   std::vector<Entry> ReadFolder(const std::string& folder) override {
     std::vector<Entry> entries = FileSystemWrapper::ReadFolder(folder);
     if (folder != folder_) return entries;
-    for (int i = 0; i < extra_; ++i) {
-      std::string name = "f";
-      entries.push_back({name += std::to_string(i), EntryKind::kFile});
-    }
+    for (int i = 0; i < extra_; ++i) entries.push_back({"f" + std::to_string(i), EntryKind::kFile});
     return entries;
   }
 
