@@ -1,6 +1,5 @@
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "commands/checked.h"
@@ -44,14 +43,13 @@ std::string ListFileName(FileOperations& fs, const std::string& folder, std::str
 
 void FlattenToRoot(CommandRun& run) {
   FileOperations& fs = run.fs;
-  FileSearch& search = fs.search();
+  FileSearch search(fs);
   // One reading of the path serves the whole run, so every step works on one folder.
   const std::string& folder = run.lj;
   if (IsBlank(folder)) throw Failure(kBadFileName, "no folder given");
 
   // The list file lies in the folder while the run lasts. A file of the
   // user's that bears its name keeps it; the list file takes the next free one.
-  search.Clear();
   const std::string list_file = folder + "/" + ListFileName(fs, folder, folder + "\r\n");
   fs.WriteLines(list_file, {folder});  // the same line, ended by CR LF
 
@@ -65,30 +63,24 @@ void FlattenToRoot(CommandRun& run) {
     index = ToInt16(index + 1);
   }
 
-  // Bring every plain file up, once, in search order: the first of a name
-  // keeps it, the others take "name (2).ext" and so on.
+  // Bring every plain file up with one rename, in search order: the first of
+  // a name keeps it, the others take "name (2).ext" and so on. A path met
+  // twice finds its file gone the second time.
   const std::string prefix = FileSearch::AsFolderPath(folder);
-  std::unordered_set<std::string> brought_up;
   for (int16_t k = 0; k <= count; k = ToInt16(k + 1)) {
     const std::string& path = Slot(copy_list, k);
     run.Progress(k, count + 1, path);
-    std::string key = NormalizePath(path);
-    if (!ShouldBringUp(path, prefix) || brought_up.contains(key)) continue;
+    if (!ShouldBringUp(path, prefix)) continue;
     std::string name = fs.Dir(path, 0);  // empty for a hidden file or anything else not plain
-    if (name.empty()) continue;
-    fs.CopyInto(path, folder, name);
-    brought_up.insert(std::move(key));
+    if (!name.empty()) fs.MoveInto(path, folder, name);
   }
 
   run.folder = fs.GetFolder(folder);
 
-  // Remove the first-level sub-folders (the listing shows no hidden ones).
-  // Each lets go only of what was brought up, so whatever else it holds
-  // stays in it, and it stays with it.
-  auto was_brought_up = [&](const std::string& file) {
-    return brought_up.contains(NormalizePath(file));
-  };
-  for (std::string name = fs.Dir(folder + "/", kDirectory); !name.empty(); name = fs.DirNext()) {
+  // Remove the first-level sub-folders (the listing shows no hidden ones),
+  // now empty but for what was not brought up: whatever that is stays, and
+  // so does the folder that holds it.
+  for (const std::string& name : fs.DirEntries(folder + "/", kDirectory)) {
     if (name == "." || name == "..") continue;
     const std::string path = folder + "/" + name;
     const int attributes = fs.GetKindAttr(path);
@@ -96,7 +88,7 @@ void FlattenToRoot(CommandRun& run) {
     if ((attributes & kLink) != 0) {
       fs.DeleteFolder(path);  // the link only, never what it leads to
     } else {
-      fs.PruneFolder(path, was_brought_up);
+      fs.PruneFolder(path);
     }
   }
 

@@ -1,6 +1,7 @@
 #include "commands/frame.h"
 
 #include <new>
+#include <utility>
 
 #include "filesystem/failure.h"
 
@@ -12,13 +13,15 @@ constexpr int kInternalError = 51;
 
 }  // namespace
 
-void RunCommand(const Command& command, Host& host, FileOperations& fs) {
+void RunCommand(const Command& command, Host& host, FileSystem* fs) {
   if (!host.Confirm(command.prompt, kConfirmTitle)) return;
   int failure_number = 0;
   try {
-    CommandRun run{host, fs, host.DropBoxText(), std::nullopt};
-    fs.BeginCommand(run.lj);
-    if (command.opens_folder_first) run.folder = fs.GetFolder(run.lj);
+    std::string lj = host.DropBoxText();
+    FileOperations operations(fs, lj);
+    operations.SweepLeftovers();
+    CommandRun run{host, operations, std::move(lj), std::nullopt};
+    if (command.opens_folder_first) run.folder = operations.GetFolder(run.lj);
     command.operation(run);
     host.Report(kCompletedText);
   } catch (const Failure& failure) {

@@ -28,9 +28,8 @@ void SortByExtension(CommandRun& run) {
   for ([[maybe_unused]] const File& file : run.folder->Files()) count = ToInt16(count + 1);
   std::vector<std::string> extensions(count + 1);
   std::vector<std::string> paths(count + 1);
-  std::vector<char> copied(count + 1, false);
 
-  // Pass 2: make every extension folder before any file is copied.
+  // Pass 2: make every extension folder before any file is moved.
   int16_t index = 0;
   for (const File& file : run.folder->Files()) {
     std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
@@ -40,32 +39,34 @@ void SortByExtension(CommandRun& run) {
     index = ToInt16(index + 1);
   }
 
-  // Pass 3: give every file its place in its extension folder, while the
-  // source stays where it is.
+  // Pass 3: move every file into its extension folder, each with one rename.
   index = 0;
+  std::vector<std::string> placed(count + 1);
   for (const File& file : run.folder->Files()) {
     std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
     run.Progress(index, count * 2, file.Path());
     if (HasExtensionFolder(file)) {
       std::string name = FileOperations::GetBaseName(file.Path()) + "." + extension;
-      fs.CopyInto(file.Path(), lj + "/" + extension, name);
-      Slot(copied, index) = true;
+      Slot(placed, index) = fs.MoveInto(file.Path(), lj + "/" + extension, name);
     }
+    Slot(paths, index) = file.Path();
     index = ToInt16(index + 1);
   }
 
   // Pass 4: collect the source paths through the scratch box.
-  index = 0;
-  for (const File& file : run.folder->Files()) {
-    run.host.SetScratchText(file.Path());
-    Slot(paths, index) = run.host.ScratchText();
-    index = ToInt16(index + 1);
+  for (index = 0; index < count; index = ToInt16(index + 1)) {
+    run.host.SetScratchText(paths[index]);
+    paths[index] = run.host.ScratchText();
   }
 
-  // Pass 5: only now delete the sources that still stand and were copied.
+  // Pass 5: a moved source has left the folder. One that still stands is
+  // deleted only where it is a second name of the very file placed; anything
+  // else that stands there now is not the command's to delete.
   for (index = 0; index < count; index = ToInt16(index + 1)) {
     run.Progress(count + index, count * 2, paths[index]);
-    if (copied[index] && !fs.Dir(paths[index], 0).empty()) fs.DeleteFile(paths[index]);
+    if (!placed[index].empty() && !fs.Dir(paths[index], 0).empty()) {
+      fs.DeleteSecondName(paths[index], placed[index]);
+    }
   }
 }
 

@@ -30,12 +30,6 @@ Failure FailureFromErrno(int error, const std::string& context) {
     case EDQUOT:
       number = kDiskFull;
       break;
-    case EXDEV:
-    case EMLINK:
-    case EOPNOTSUPP:
-    case ENOSYS:
-      number = kCrossDevice;
-      break;
     case ENAMETOOLONG:
     case EILSEQ:
       number = kBadFileName;
@@ -45,6 +39,18 @@ Failure FailureFromErrno(int error, const std::string& context) {
       break;
   }
   return Failure(number, context + ": " + std::strerror(error));
+}
+
+Outcome OutcomeFromErrno(int error, const std::string& context) {
+  switch (error) {
+    case EEXIST:
+    case ENOTEMPTY:
+      return Outcome::kNameTaken;
+    case EXDEV:
+      return Outcome::kOtherVolume;
+    default:
+      throw FailureFromErrno(error, context);
+  }
 }
 
 }  // namespace varnelo

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "filesystem/file_system.h"
+
 namespace varnelo {
 
 // The numbers by which a command learns why it was interrupted. They are the
@@ -16,13 +18,15 @@ enum FailureNumber : int {
   kFileAlreadyExists = 58,
   kDiskFull = 61,
   kPermissionDenied = 70,
-  kCrossDevice = 74,  // "can't rename with different drive": a link or rename must become a copy
   kPathFileAccessError = 75,
   kPathNotFound = 76,
   kInvalidPicture = 481,  // a picture file whose size cannot be read: damaged, or no picture
 };
 
-// Thrown by every operation that fails; caught only by the command frame.
+// Thrown for what ends a command: the frame catches it, and so do only the
+// walks whose rule is to pass over what they cannot read (the recursive
+// search, the sweep of leftovers). What a command meets in the normal course
+// of its work (a name taken, another volume) is an Outcome, not a Failure.
 class Failure : public std::runtime_error {
  public:
   Failure(int number, const std::string& context);
@@ -34,6 +38,10 @@ class Failure : public std::runtime_error {
 
 // The one place where the system's error codes become failure numbers.
 Failure FailureFromErrno(int error, const std::string& context);
+
+// The outcome of a change that failed with `error`, for the errors that are
+// outcomes (see Outcome); throws FailureFromErrno for any other.
+Outcome OutcomeFromErrno(int error, const std::string& context);
 
 }  // namespace varnelo
 

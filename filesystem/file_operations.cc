@@ -1,9 +1,5 @@
 #include "filesystem/file_operations.h"
 
-#include <algorithm>
-#include <iterator>
-#include <utility>
-
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
 
@@ -12,58 +8,32 @@ namespace {
 
 constexpr int kSpecialBits = kHidden | kSystem | kDirectory;
 
-int AttributesOf(std::string_view name, EntryKind kind) {
+int AttributesOf(std::string_view name, EntryKind kind, bool is_link) {
   int attributes = 0;
   if (kind == EntryKind::kFolder) attributes |= kDirectory;
-  if (kind == EntryKind::kFolderLink) attributes |= kDirectory | kLink;
+  if (kind == EntryKind::kFolderLink) attributes |= kDirectory;
   if (kind == EntryKind::kOther) attributes |= kSystem;
+  if (is_link) attributes |= kLink;
   if (IsHiddenName(name)) attributes |= kHidden;
   return attributes;
 }
 
 int AttributesOf(std::string_view name, const EntryInfo& info) {
-  int attributes = AttributesOf(name, info.kind);
-  if (info.is_link) attributes |= kLink;
+  int attributes = AttributesOf(name, info.kind, info.is_link);
   if (!info.writable) attributes |= kReadOnly;
   return attributes;
 }
 
 bool MatchesMask(int attributes, int mask) { return (attributes & kSpecialBits & ~mask) == 0; }
 
-std::vector<std::string> FoldedNames(const std::vector<Entry>& entries) {
-  std::vector<std::string> keys;
-  keys.reserve(entries.size());
-  for (const Entry& e : entries) keys.push_back(FoldCase(e.name));
-  return keys;
-}
-
-// The positions of the entries that `keep` accepts, in the order a listing
-// shows them: by the folded names in `keys` first, then byte by byte.
-template <typename Keep>
-std::vector<size_t> ListingOrder(const std::vector<Entry>& entries,
-                                 const std::vector<std::string>& keys, Keep keep) {
-  std::vector<size_t> order;
-  order.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (keep(entries[i])) order.push_back(i);
-  }
-  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    int folded = keys[a].compare(keys[b]);
-    return folded != 0 ? folded < 0 : entries[a].name < entries[b].name;
-  });
-  return order;
-}
+bool IsFolderPath(const std::string& path) { return !path.empty() && path.back() == '/'; }
 
 }  // namespace
 
-void RefuseControlCharacters(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash != std::string::npos && HasControlCharacter(std::string_view(path).substr(0, slash))) {
-    throw Failure(kBadFileName, "bad file name");
-  }
-}
-
 std::vector<File> Folder::Files() const { return operations_->Files(path_); }
+
+FileOperations::FileOperations(FileSystem* fs, const std::string& folder)
+    : fs_(fs), cache_(fs), resolver_(fs, cache_, folder) {}
 
 std::string FileOperations::ExistingFolder(const std::string& path) {
   std::optional<std::string> folder = resolver_.Folder(path.empty() ? "." : path);
@@ -71,81 +41,43 @@ std::string FileOperations::ExistingFolder(const std::string& path) {
   return *folder;
 }
 
+void FileOperations::Forget(const ResolvedPath& entry) {
+  if (entry.listing) entry.listing->Remove(NameOf(entry.path));
+}
+
 std::string FileOperations::Dir(const std::string& path, int mask) {
-  RefuseControlCharacters(path);
-  listing_.clear();
-  position_ = 0;
-  pending_folder_.clear();
-  if (path.empty()) return "";
-  if (path.back() == '/') {
+  // Every folder answers "." first, so its listing is not needed for that.
+  if (IsFolderPath(path) && (mask & kDirectory)) return resolver_.Folder(path) ? "." : "";
+  std::vector<std::string> entries = DirEntries(path, mask);
+  return entries.empty() ? "" : entries.front();
+}
+
+std::vector<std::string> FileOperations::DirEntries(const std::string& path, int mask) {
+  if (path.empty()) return {};
+  std::vector<std::string> names;
+  if (IsFolderPath(path)) {
     std::optional<std::string> folder = resolver_.Folder(path);
-    if (!folder) return "";
-    if (mask & kDirectory) {
-      // Every folder answers "." first; the listing itself is read only if asked for.
-      pending_folder_ = *folder;
-      pending_mask_ = mask;
-      return ".";
+    if (!folder) return {};
+    if (mask & kDirectory) names = {".", ".."};
+    for (const CachedEntry& e : cache_.Of(*folder).Entries()) {
+      const Entry& entry = e.entry;
+      if (entry.kind != EntryKind::kOther &&
+          MatchesMask(AttributesOf(entry.name, entry.kind, entry.is_link), mask)) {
+        names.push_back(entry.name);
+      }
     }
-    FillListing(*folder, mask);
-    return DirNext();
+    return names;
   }
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind || entry.kind == EntryKind::kOther) return "";
-  std::string name(NameOf(entry.path));
-  return MatchesMask(AttributesOf(name, *entry.kind), mask) ? name : "";
-}
-
-std::string FileOperations::DirNext() {
-  if (!pending_folder_.empty()) {
-    FillListing(std::exchange(pending_folder_, {}), pending_mask_);
-    position_ = 1;
+  if (!entry.kind || entry.kind == EntryKind::kOther) return {};
+  std::string_view name = NameOf(entry.path);
+  if (MatchesMask(AttributesOf(name, *entry.kind, entry.is_link), mask)) {
+    names.emplace_back(name);
   }
-  return position_ < listing_.size() ? listing_[position_++] : "";
-}
-
-void FileOperations::FillListing(const std::string& folder, int mask) {
-  listing_.clear();
-  position_ = 0;
-  const std::vector<Entry>* entries = nullptr;
-  try {
-    entries = &Listed(folder);
-  } catch (const Failure&) {
-    return;  // a folder that cannot be read lists as empty
-  }
-  if (mask & kDirectory) listing_ = {".", ".."};
-  for (const Entry& e : *entries) {
-    if (e.kind != EntryKind::kOther && MatchesMask(AttributesOf(e.name, e.kind), mask)) {
-      listing_.push_back(e.name);
-    }
-  }
-}
-
-const std::vector<Entry>& FileOperations::Listed(const std::string& folder) {
-  auto known = listings_.find(folder);
-  if (known != listings_.end() && known->second.mark == resolver_.Mark(folder)) {
-    return known->second.entries;
-  }
-  std::vector<Entry> entries = fs_->ReadFolder(folder);
-  std::vector<std::string> keys = FoldedNames(entries);
-  std::vector<size_t> order = ListingOrder(entries, keys, [](const Entry&) { return true; });
-  std::vector<Entry> sorted;
-  std::vector<std::string> sorted_keys;
-  sorted.reserve(order.size());
-  sorted_keys.reserve(order.size());
-  for (size_t i : order) {
-    sorted.push_back(std::move(entries[i]));
-    sorted_keys.push_back(std::move(keys[i]));
-  }
-  // What was just read is the freshest word on the folder's names; learnt in
-  // the order the commands then walk them, neighbours lie side by side.
-  resolver_.Learn(folder, sorted, std::move(sorted_keys));
-  Listing& listing = listings_[folder];
-  listing = {resolver_.Mark(folder), std::move(sorted)};
-  return listing.entries;
+  return names;
 }
 
 int FileOperations::GetAttr(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info) throw Failure(kFileNotFound, "no entry " + path);
@@ -153,24 +85,23 @@ int FileOperations::GetAttr(const std::string& path) {
 }
 
 int FileOperations::GetKindAttr(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   if (!entry.kind) throw Failure(kFileNotFound, "no entry " + path);
-  return AttributesOf(NameOf(entry.path), *entry.kind);
+  return AttributesOf(NameOf(entry.path), *entry.kind, entry.is_link);
 }
 
 void FileOperations::MakeFolder(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind) throw Failure(kPathFileAccessError, "already there: " + path);
   std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
   std::string name(NameOf(entry.path));
-  fs_->MakeFolder(JoinPath(parent, name));
-  resolver_.Added(parent, {name, EntryKind::kFolder});
+  std::string made = JoinPath(parent, name);
+  fs_->MakeFolder(made);
+  if (FolderListing* listing = cache_.Known(parent)) listing->Add({name, EntryKind::kFolder});
+  cache_.Made(made);
 }
 
 void FileOperations::DeleteFile(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
   try {
@@ -179,12 +110,12 @@ void FileOperations::DeleteFile(const std::string& path) {
     RefuseIfGone(entry, failure);
     throw;
   }
-  resolver_.Removed(entry.path);
+  Forget(entry);
 }
 
 void FileOperations::RefuseIfGone(const ResolvedPath& entry, const Failure& failure) {
-  if (failure.number() != kPathNotFound || entry.inspected || fs_->Inspect(entry.path)) return;
-  resolver_.Removed(entry.path);
+  if (failure.number() != kPathNotFound || fs_->Inspect(entry.path)) return;
+  Forget(entry);
   throw Failure(kFileNotFound, "no file " + entry.path);
 }
 
@@ -197,7 +128,6 @@ void FileOperations::DeleteFileQuietly(const std::string& path) noexcept {
 }
 
 void FileOperations::WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
   if (entry.kind && entry.kind != EntryKind::kFile) {
@@ -209,21 +139,27 @@ void FileOperations::WriteLines(const std::string& path, const std::vector<std::
   // Written whole beside its place, then named: an interruption leaves no
   // file or the whole one, never an empty one that a later run cannot tell
   // from a user's.
-  std::string temporary = TemporaryIn(parent);
-  std::string target = JoinPath(parent, name);
-  try {
-    fs_->WriteFile(temporary, text);
-    fs_->Rename(temporary, target, true);
-  } catch (const Failure& failure) {
-    DiscardTemporary(temporary);
-    if (failure.number() != kCrossDevice) throw;
-    fs_->WriteFile(target, text);  // a volume that cannot rename: written where it stands
+  std::string temporary;
+  for (Outcome written = Outcome::kNameTaken; written != Outcome::kDone;) {
+    temporary = TemporaryIn(parent);
+    try {
+      written = fs_->WriteFile(temporary, text);
+    } catch (const Failure&) {
+      DiscardTemporary(temporary);
+      throw;
+    }
   }
-  resolver_.Added(parent, {name, EntryKind::kFile});
+  try {
+    fs_->ReplaceFile(temporary, JoinPath(parent, name));
+  } catch (const Failure&) {
+    DiscardTemporary(temporary);
+    throw;
+  }
+  Forget(entry);
+  if (FolderListing* listing = cache_.Known(parent)) listing->Add({name, EntryKind::kFile});
 }
 
 bool FileOperations::Holds(const std::string& path, std::string_view text) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info || info->kind != EntryKind::kFile || info->is_link) return false;
@@ -231,23 +167,21 @@ bool FileOperations::Holds(const std::string& path, std::string_view text) {
 }
 
 Folder FileOperations::GetFolder(const std::string& path) {
+  // A name that no folder can bear, the empty one among them, names none.
   if (path.empty() || HasControlCharacter(path)) throw Failure(kPathNotFound, "no folder");
   return Folder(this, ExistingFolder(path));
 }
 
 std::vector<File> FileOperations::Files(const std::string& folder) {
-  if (folder == files_memo_.folder && resolver_.FilesMark(folder) == files_memo_.mark) {
-    return files_memo_.files;
+  std::string path = ExistingFolder(folder);
+  std::vector<File> files;
+  for (const CachedEntry& e : cache_.Of(path).Entries()) {
+    const Entry& entry = e.entry;
+    if (entry.kind != EntryKind::kFile) continue;
+    files.push_back(
+        {JoinPath(path, entry.name), AttributesOf(entry.name, entry.kind, entry.is_link)});
   }
-  std::vector<File> answer;
-  for (const Entry& e : Listed(folder)) {
-    if (e.kind != EntryKind::kFile) continue;
-    int attributes = AttributesOf(e.name, e.kind);
-    if (e.is_link) attributes |= kLink;
-    answer.push_back({JoinPath(folder, e.name), attributes});
-  }
-  files_memo_ = {folder, resolver_.FilesMark(folder), answer};
-  return answer;
+  return files;
 }
 
 std::string FileOperations::GetBaseName(std::string_view path) {
@@ -256,7 +190,6 @@ std::string FileOperations::GetBaseName(std::string_view path) {
 }
 
 File FileOperations::GetFile(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info || info->kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
@@ -264,7 +197,6 @@ File FileOperations::GetFile(const std::string& path) {
 }
 
 PictureSize FileOperations::ReadPictureSize(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
   try {
@@ -276,21 +208,24 @@ PictureSize FileOperations::ReadPictureSize(const std::string& path) {
 }
 
 void FileOperations::DeleteFolder(const std::string& path) {
-  RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind || entry.kind == EntryKind::kFile || entry.kind == EntryKind::kOther) {
+  if (entry.kind != EntryKind::kFolder && entry.kind != EntryKind::kFolderLink) {
     throw Failure(kPathNotFound, "no folder " + path);
   }
-  struct Forget {
-    Resolver& resolver;
-    const std::string& path;
-    ~Forget() { resolver.FolderRemoved(path); }
-  } forget{resolver_, entry.path};
+  // Whatever part of it is gone, nothing below it is known any more.
+  struct Forgetting {
+    FileOperations& operations;
+    const ResolvedPath& entry;
+    ~Forgetting() {
+      operations.cache_.ForgetTree(entry.path);
+      if (entry.listing) operations.cache_.MarkStale(ParentOf(entry.path));
+    }
+  } forgetting{*this, entry};
   if (entry.kind == EntryKind::kFolderLink) {
     fs_->RemoveFolder(entry.path);
-    return;
+  } else {
+    RemoveTree(entry.path);
   }
-  RemoveTree(entry.path);
 }
 
 void FileOperations::RemoveTree(const std::string& folder) {
@@ -307,48 +242,34 @@ void FileOperations::RemoveTree(const std::string& folder) {
   fs_->RemoveFolder(folder);
 }
 
-bool FileOperations::PruneFolder(const std::string& path,
-                                 const std::function<bool(const std::string& file)>& remove) {
-  RefuseControlCharacters(path);
+bool FileOperations::PruneFolder(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFolder) throw Failure(kPathNotFound, "no folder " + path);
-  bool gone = PruneTree(entry.path, path, remove);
-  if (gone) resolver_.FolderRemoved(entry.path);
+  bool gone = PruneTree(entry.path);
+  if (gone) Forget(entry);
   return gone;
 }
 
-bool FileOperations::PruneTree(const std::string& folder, const std::string& spelt,
-                               const std::function<bool(const std::string& file)>& remove) {
+bool FileOperations::PruneTree(const std::string& folder) {
   bool emptied = true;
-  // The folders removed below are forgotten here only if this one stays;
-  // else the caller forgets them with it, at once, for forgetting costs a
-  // look at all that is remembered.
-  std::vector<std::string> removed;
-  struct Forget {
-    Resolver& resolver;
-    std::vector<std::string>& folders;
-    ~Forget() {
-      for (const std::string& folder : folders) resolver.FolderRemoved(folder);
+  std::vector<std::string> sub_folders;
+  for (const CachedEntry& e : cache_.Of(folder).Entries()) {
+    if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
+      sub_folders.push_back(e.entry.name);
+    } else {
+      emptied = false;
     }
-  } forget{resolver_, removed};
-  // A copy: deleting files below changes what is known of this folder.
-  const std::vector<Entry> entries = Listed(folder);
-  for (const Entry& e : entries) {
-    std::string path = JoinPath(folder, e.name);
-    bool gone = false;
-    if (e.kind == EntryKind::kFolder && !IsHiddenName(e.name)) {
-      gone = PruneTree(path, JoinPath(spelt, e.name), remove);
-      if (gone) removed.push_back(path);
-    } else if (e.kind == EntryKind::kFile && remove(JoinPath(spelt, e.name))) {
-      fs_->DeleteFile(path);
-      resolver_.Removed(path);
-      gone = true;
+  }
+  for (const std::string& name : sub_folders) {
+    if (PruneTree(JoinPath(folder, name))) {
+      cache_.Of(folder).Remove(name);
+    } else {
+      emptied = false;
     }
-    emptied = emptied && gone;
   }
   if (!emptied) return false;
   fs_->RemoveFolder(folder);
-  removed.clear();
+  cache_.Forget(folder);
   return true;
 }
 

@@ -2,13 +2,12 @@
 #define VARNELO_FILESYSTEM_FILE_OPERATIONS_H_
 
 #include <ctime>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "filesystem/file_search.h"
 #include "filesystem/file_system.h"
+#include "filesystem/folder_cache.h"
 #include "filesystem/resolver.h"
 
 namespace varnelo {
@@ -35,18 +34,13 @@ struct File {
 class Failure;
 class FileOperations;
 
-// Throws kBadFileName for a path whose folder part holds a control
-// character, as typed text can (the drop box's two-line prompt, say). A
-// file's own name may hold one: Linux allows it, and such files are sorted.
-void RefuseControlCharacters(const std::string& path);
-
 class Folder {
  public:
   Folder(FileOperations* operations, std::string path)
       : operations_(operations), path_(std::move(path)) {}
   const std::string& Path() const { return path_; }
   // Every file directly in the folder, hidden ones included, in name order
-  // (without regard to letter case), read afresh at each call.
+  // (without regard to letter case), as the folder stands now.
   std::vector<File> Files() const;
 
  private:
@@ -54,35 +48,38 @@ class Folder {
   std::string path_;
 };
 
-// The file operations every command is built on, with the rules the commands
-// were designed around: names found without regard to letter case, a name
-// beginning with "." hidden, folder paths holding a control character refused
-// with kBadFileName, a single listing position for the directory function, no
-// link followed below the folder of the running command, and no file ever
-// replaced or half written. Failures are thrown as Failure.
+// The file operations of one run of one command on one folder, with the
+// rules the commands were designed around: names found without regard to
+// letter case, a name beginning with "." hidden, folder paths holding a
+// control character refused with kBadFileName, no link followed below the
+// run's folder, and no file ever replaced or half written. A file changes
+// place by one rename (across volumes: a whole copy, named, then the source
+// deleted), so an interruption leaves it in exactly one place.
+//
+// Each folder is listed once per run (see FolderCache): the folder is the
+// user's to leave alone while a command runs. A file gone meanwhile still
+// fails when it is acted on; one that came meanwhile is not seen.
+//
+// Failures are thrown as Failure.
 class FileOperations {
  public:
-  explicit FileOperations(FileSystem* fs) : fs_(fs), resolver_(fs) {}
+  // REQUIRES: `fs` outlives this object.
+  FileOperations(FileSystem* fs, const std::string& folder);
   FileOperations(const FileOperations&) = delete;
   FileOperations& operator=(const FileOperations&) = delete;
 
-  // The recursive file search, whose list of files found lasts as long as
-  // this object.
-  FileSearch& search() { return search_; }
+  // Removes the copies that an interrupted run left half made in the run's
+  // folder and its first-level sub-folders, where copies are made.
+  void SweepLeftovers();
 
-  // Starts a command on `folder`: forgets the names learnt by an earlier
-  // command, removes copies left half made by a crash in the folder and its
-  // first-level sub-folders, and follows no link below the folder from now on.
-  void BeginCommand(const std::string& folder);
-
-  // The directory function. For a path ending in "/", the entries of that
-  // folder ("." and ".." among the folders); else the entry at the path.
-  // Answers the bare name of the first entry whose attribute bits among
-  // kHidden, kSystem and kDirectory all lie in `mask`, or "" when none does
-  // (also for a missing folder).
+  // The directory function, answering all its matches: for a path ending in
+  // "/", the entries of that folder ("." and ".." among the folders), in
+  // listing order; else the entry at the path. Answers the bare names of the
+  // entries whose attribute bits among kHidden, kSystem and kDirectory all
+  // lie in `mask` (none for a missing folder, or one that cannot be read).
+  std::vector<std::string> DirEntries(const std::string& path, int mask);
+  // The first answer of DirEntries, or "" when there is none.
   std::string Dir(const std::string& path, int mask);
-  // The next answer of the last Dir call; "" at the end.
-  std::string DirNext();
 
   // The attribute bits of the entry at `path`; kFileNotFound when none.
   int GetAttr(const std::string& path);
@@ -98,7 +95,9 @@ class FileOperations {
 
   // Deletes the file at `path`; kFileNotFound when there is none.
   void DeleteFile(const std::string& path);
-
+  // Deletes the name `path` where it and `other` are two names of one file;
+  // anything else at `path` stays.
+  void DeleteSecondName(const std::string& path, const std::string& other);
   // Deletes a file and ignores every failure.
   void DeleteFileQuietly(const std::string& path) noexcept;
 
@@ -118,13 +117,11 @@ class FileOperations {
   File GetFile(const std::string& path);
   // Removes the folder and all it holds; a folder link loses only the link.
   void DeleteFolder(const std::string& path);
-  // Deletes the files below the folder at `path` that `remove` accepts (it
-  // is asked with their paths spelt from `path` as given), then every folder
-  // left empty, this one included. Hidden folders, links to folders and
-  // whatever is neither file nor folder stay untouched, and so do the
-  // folders that hold them. Answers whether the folder is gone.
-  bool PruneFolder(const std::string& path,
-                   const std::function<bool(const std::string& file)>& remove);
+  // Removes the folder at `path` where nothing but empty folders lies below
+  // it, and else every empty folder below it. Hidden folders, links and
+  // files stay, and so do the folders that hold them. Answers whether the
+  // folder is gone.
+  bool PruneFolder(const std::string& path);
 
   // The size of the picture in the file at `path`, read from its header:
   // kFileNotFound when no file is there, kInvalidPicture when it holds no
@@ -137,62 +134,33 @@ class FileOperations {
 
   // Moves the file `source` into `folder` under `name` or, when that is
   // taken, under the first free numbered variant, and answers the path it
-  // now has. One rename on the same volume; across volumes a whole copy is
-  // made before the source is deleted. A name already held by the very same
-  // file (left so by an interrupted run) is reused.
+  // now has. A name already held by the very same file (left so by an
+  // interrupted run) is reused, and a file already at its place stays.
   std::string MoveInto(const std::string& source, const std::string& folder,
                        const std::string& name);
 
-  // As MoveInto, but the source stays: the new name is a hard link where the
-  // volume allows, else a whole copy.
-  std::string CopyInto(const std::string& source, const std::string& folder,
-                       const std::string& name);
-
  private:
-  enum class Placing { kMove, kCopy };
-  std::string Place(const std::string& source, const std::string& folder, const std::string& name,
-                    Placing placing);
-  bool PlaceAcross(const std::string& source, const std::string& target);
-  // A hidden name in `folder` for a file being made; the next command sweeps
-  // away any that an interruption leaves.
+  std::string ExistingFolder(const std::string& path);
+  // Where `source` is the file `existing` already: the path it keeps.
+  std::optional<std::string> AlreadyPlaced(const ResolvedPath& source, const std::string& existing);
+  Outcome Move(const ResolvedPath& source, const std::string& target);
+  Outcome MoveAcross(const std::string& source, const std::string& target);
+  // A hidden name in `folder` for a file being made; SweepLeftovers removes
+  // any that an interruption leaves.
   std::string TemporaryIn(std::string_view folder);
   void DiscardTemporary(const std::string& temporary) noexcept;
-  bool IsSameEntry(const std::string& a, const std::string& b);
-  // A file answered from the names the command learnt may have gone since:
-  // its failure is then that of a missing file, as when it is looked for.
+  // A file answered from the listing may have gone since: its failure is
+  // then that of a missing file, as when it is looked for.
   void RefuseIfGone(const ResolvedPath& entry, const Failure& failure);
-  void SweepTemporaries(const std::string& folder, int depth);
-  void FillListing(const std::string& folder, int mask);
-  // The entries of `folder` in listing order. A command walks its folders
-  // pass after pass: each is read again only once the command has changed
-  // it. The folder is the user's to leave alone while a command runs; a file
-  // gone meanwhile still fails when it is acted on.
-  const std::vector<Entry>& Listed(const std::string& folder);
+  void SweepFolder(const std::string& folder, int depth);
   void RemoveTree(const std::string& folder);
-  bool PruneTree(const std::string& folder, const std::string& spelt,
-                 const std::function<bool(const std::string& file)>& remove);
-  std::string ExistingFolder(const std::string& path);
+  bool PruneTree(const std::string& folder);
+  void Forget(const ResolvedPath& entry);
 
   FileSystem* fs_;
+  FolderCache cache_;
   Resolver resolver_;
-  std::vector<std::string> listing_;
-  size_t position_ = 0;
-  std::string pending_folder_;  // a listing whose first answer, ".", was given before it was read
-  int pending_mask_ = 0;
-  struct Listing {
-    Resolver::ChangeMark mark;
-    std::vector<Entry> entries;
-  };
-  TextMap<Listing> listings_;
-  // The files of the folder walked last, as File objects, kept while its
-  // files stand (a folder made in it leaves them as they are).
-  struct FilesMemo {
-    std::string folder;
-    Resolver::ChangeMark mark;
-    std::vector<File> files;
-  } files_memo_;
   unsigned temporaries_made_ = 0;
-  FileSearch search_{*this};
 };
 
 }  // namespace varnelo

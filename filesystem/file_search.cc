@@ -44,8 +44,7 @@ void FileSearch::SearchFolder(const std::string& folder, const std::string& patt
   const std::string upper_pattern = UpperCase(pattern);
   std::vector<std::string> sub_folders;
   int matched_attributes = 0;  // a read that fails in the match test reuses the last one
-  for (std::string name = Attempt([&] { return fs_.Dir(folder, kEveryEntry); }); !name.empty();
-       name = Attempt([&] { return fs_.DirNext(); })) {
+  for (const std::string& name : Attempt([&] { return fs_.DirEntries(folder, kEveryEntry); })) {
     const std::string path = folder + name;
     // Only the folder and link bits decide here, and the listing tells them.
     std::optional<int> attributes =
@@ -65,8 +64,6 @@ void FileSearch::SearchFolder(const std::string& folder, const std::string& patt
       sub_folders.back() = path;
     }
   }
-  // The directory function keeps one listing position, so no sub-folder is
-  // listed before this folder's listing has ended.
   for (const std::string& sub_folder : sub_folders) SearchFolder(sub_folder + "/", pattern);
 }
 

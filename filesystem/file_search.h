@@ -10,17 +10,17 @@ class FileOperations;
 
 // Finds the files at any depth below a folder whose names match a wildcard
 // pattern, without regard to letter case, as full paths. What the searches
-// find is gathered in one list that lasts as long as its owner: each search
-// appends to it, and only Clear() empties it.
+// find is gathered in one list that lasts as long as the search: each search
+// appends to it.
 class FileSearch {
  public:
+  // REQUIRES: `fs` outlives this object.
   explicit FileSearch(FileOperations& fs) : fs_(fs) {}
   FileSearch(const FileSearch&) = delete;
   FileSearch& operator=(const FileSearch&) = delete;
 
-  // Searches below `folder` and answers every path gathered since the list
-  // was last emptied, those of earlier searches first. Folders are never
-  // among them.
+  // Searches below `folder` and answers every path gathered so far, those
+  // of earlier searches first. Folders are never among them.
   std::vector<std::string> FindFiles(std::string folder, std::string pattern);
 
   // Appends the matching files of `folder` (which ends in "/"): first the
@@ -28,8 +28,6 @@ class FileSearch {
   // turn. Hidden folders are searched, links to folders never. Nothing that
   // fails inside reaches the caller: what cannot be read yields nothing.
   void SearchFolder(const std::string& folder, const std::string& pattern);
-
-  void Clear() { results_.clear(); }
 
   // `folder` ending in "/", as every path found below it begins.
   static std::string AsFolderPath(std::string folder);

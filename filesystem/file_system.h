@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -40,12 +41,32 @@ struct EntryInfo {
   struct timespec mtime;  // of the entry itself, not of a link's target
   dev_t device;
   ino_t inode;
+  nlink_t names;   // how many names the file has: two paths of one file with
+                   // a single name are one name reached twice (a mount)
+  uintmax_t size;  // a hint: the file may grow or shrink after the look
 };
 
-// The narrow seam between the program and the disk. Every method either does
-// what it says or throws a Failure carrying a failure number; none of them
-// follows a final link, and none resolves letter case. Tests wrap an instance
-// (see FileSystemWrapper) to make any single operation fail.
+// How a change that a command may meet in the normal course of its work came
+// out. Anything else that stops a change is thrown as a Failure.
+enum class [[nodiscard]] Outcome{
+    kDone,
+    kNameTaken,    // an entry stands at the target name already; nothing changed
+    kOtherVolume,  // the target lies where this change cannot reach; nothing changed
+};
+
+// The narrow seam between the program and the disk. Every method does what
+// it says, answers an Outcome, or throws a Failure carrying a failure number
+// (see failure.h) for what ends a command. None of them follows a final link
+// and none resolves letter case: paths are taken as spelt.
+//
+// What survives what: a killed process leaves every file whole under its old
+// name or its new one, never both and never neither, since a file changes
+// place by one rename. A power loss is survived as well as the volume keeps
+// renames: a whole copy (the one change that is not a rename) is on the disk,
+// and its folder synced, before its source is deleted.
+//
+// Tests wrap an instance (see FileSystemWrapper) to make any single
+// operation fail or answer otherwise.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -68,27 +89,30 @@ class FileSystem {
   // Removes the file or link at `path`.
   virtual void DeleteFile(const std::string& path) = 0;
 
-  // Gives the entry `from` the name `to`. With `replace` false it fails with
-  // kFileAlreadyExists when `to` exists; with `replace` true it atomically
-  // takes the place of the file at `to`. Fails with kCrossDevice when `to`
-  // lies on another volume.
-  virtual void Rename(const std::string& from, const std::string& to, bool replace) = 0;
+  // Gives the file, link or folder `from` the name `to`, never replacing what
+  // stands there: kNameTaken when an entry has that name (in the letter case
+  // the volume compares names in), kOtherVolume when `to` lies on another
+  // volume.
+  virtual Outcome Rename(const std::string& from, const std::string& to) = 0;
 
-  // Makes `to` a second name of the file or link `from`. Fails with
-  // kFileAlreadyExists when `to` exists, and with kCrossDevice wherever the
-  // volume cannot link (another volume, or one without hard links).
-  virtual void Link(const std::string& from, const std::string& to) = 0;
+  // Gives the file `from` the name `to`, taking the place of a file there in
+  // one step: `to` always names either the old file or the new one.
+  virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
 
-  // Creates `to`, which must not exist, as a copy of the file `from` (of the
-  // link itself when `from` is a link), with its permission bits and times.
-  // On failure nothing is left at `to`.
-  virtual void CopyFile(const std::string& from, const std::string& to) = 0;
+  // Creates `to` as a copy of the file `from` (of the link itself when `from`
+  // is a link), with its permission bits and times, on the disk when this
+  // returns: kNameTaken when `to` exists. On failure nothing is left at `to`.
+  virtual Outcome CopyFile(const std::string& from, const std::string& to) = 0;
 
-  // Creates `path`, or empties it, and writes `data` into it.
-  virtual void WriteFile(const std::string& path, std::string_view data) = 0;
+  // Creates the file `path` holding `data`: kNameTaken when `path` exists.
+  virtual Outcome WriteFile(const std::string& path, std::string_view data) = 0;
 
-  // Up to `limit` bytes from the start of the file `path`.
+  // Up to `limit` bytes from the start of the regular file `path`.
   virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
+
+  // Makes the names in `folder` as lasting as the files they name, so that a
+  // source may be deleted once its whole copy is named.
+  virtual void SyncFolder(const std::string& folder) = 0;
 
   // The size of the picture in the file `path` (its first image where it
   // holds several), read from the file's header: the picture is not decoded,
@@ -98,7 +122,7 @@ class FileSystem {
 };
 
 // Forwards every call to another instance, so that a test needs to override
-// only the operation it makes fail.
+// only the operation it changes.
 class FileSystemWrapper : public FileSystem {
  public:
   explicit FileSystemWrapper(FileSystem* target) : target_(target) {}
@@ -112,19 +136,22 @@ class FileSystemWrapper : public FileSystem {
   void MakeFolder(const std::string& path) override { target_->MakeFolder(path); }
   void RemoveFolder(const std::string& path) override { target_->RemoveFolder(path); }
   void DeleteFile(const std::string& path) override { target_->DeleteFile(path); }
-  void Rename(const std::string& from, const std::string& to, bool replace) override {
-    target_->Rename(from, to, replace);
+  Outcome Rename(const std::string& from, const std::string& to) override {
+    return target_->Rename(from, to);
   }
-  void Link(const std::string& from, const std::string& to) override { target_->Link(from, to); }
-  void CopyFile(const std::string& from, const std::string& to) override {
-    target_->CopyFile(from, to);
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    target_->ReplaceFile(from, to);
   }
-  void WriteFile(const std::string& path, std::string_view data) override {
-    target_->WriteFile(path, data);
+  Outcome CopyFile(const std::string& from, const std::string& to) override {
+    return target_->CopyFile(from, to);
+  }
+  Outcome WriteFile(const std::string& path, std::string_view data) override {
+    return target_->WriteFile(path, data);
   }
   std::string ReadFile(const std::string& path, size_t limit) override {
     return target_->ReadFile(path, limit);
   }
+  void SyncFolder(const std::string& folder) override { target_->SyncFolder(folder); }
   PictureSize ReadPictureSize(const std::string& path) override {
     return target_->ReadPictureSize(path);
   }

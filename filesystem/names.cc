@@ -104,6 +104,15 @@ std::string_view NameOf(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path.append(folder);
+  if (path.back() != '/') path += '/';
+  return path.append(name);
+}
+
 std::string NumberedName(std::string_view name, int n) {
   if (n <= 1) return std::string(name);
   std::string suffix = " (" + std::to_string(n) + ")";

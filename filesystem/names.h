@@ -37,6 +37,9 @@ std::string NormalizePath(std::string_view path);
 std::string_view ParentOf(std::string_view path);
 std::string_view NameOf(std::string_view path);
 
+// `folder` + "/" + `name`, for a folder that may be "" (the working folder) or "/".
+std::string JoinPath(std::string_view folder, std::string_view name);
+
 // The `n`-th candidate for a name that is taken: "name (n).ext", split at the
 // last "." that is not the first character ("name (n)" without one). When the
 // candidate would exceed kMaxNameBytes, the stem is shortened at a character

@@ -1,7 +1,5 @@
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
@@ -9,55 +7,48 @@
 namespace varnelo {
 namespace {
 
-void RefuseControlCharactersIn(const std::string& folder) {
-  if (HasControlCharacter(folder)) throw Failure(kBadFileName, "bad file name");
-}
-
-bool SameIdentity(const EntryInfo& a, const EntryInfo& b) {
-  return a.device == b.device && a.inode == b.inode;
+bool IsSameFile(const EntryInfo& a, const EntryInfo& b) {
+  return a.kind == EntryKind::kFile && b.kind == EntryKind::kFile && a.device == b.device &&
+         a.inode == b.inode;
 }
 
 }  // namespace
 
-void FileOperations::BeginCommand(const std::string& folder) {
-  listing_.clear();
-  position_ = 0;
-  pending_folder_.clear();
-  files_memo_ = {};
-  listings_.clear();
-  resolver_.Start(folder);
-  if (!folder.empty() && !HasControlCharacter(folder)) SweepTemporaries(NormalizePath(folder), 1);
-}
+void FileOperations::SweepLeftovers() { SweepFolder(resolver_.folder(), 1); }
 
-void FileOperations::SweepTemporaries(const std::string& folder, int depth) {
-  std::vector<Entry> entries;
+void FileOperations::SweepFolder(const std::string& folder, int depth) {
+  FolderListing* listing;
   try {
-    entries = fs_->ReadFolder(folder);
+    listing = &cache_.Of(folder);
   } catch (const Failure&) {
     return;  // nothing to sweep where nothing can be read
   }
-  for (const Entry& e : entries) {
-    std::string path = JoinPath(folder, e.name);
-    if (e.kind == EntryKind::kFile && e.name.starts_with(kTemporaryPrefix)) {
-      try {
-        fs_->DeleteFile(path);
-      } catch (const Failure&) {
-        // Left for a later command; it is hidden and harms nothing meanwhile.
-      }
-    } else if (e.kind == EntryKind::kFolder && depth > 0 && !IsHiddenName(e.name)) {
-      SweepTemporaries(path, depth - 1);
+  std::vector<std::string> temporaries, sub_folders;
+  for (const CachedEntry& e : listing->Entries()) {
+    if (e.entry.kind == EntryKind::kFile && e.entry.name.starts_with(kTemporaryPrefix)) {
+      temporaries.push_back(e.entry.name);
+    } else if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
+      sub_folders.push_back(e.entry.name);
     }
   }
+  for (const std::string& name : temporaries) {
+    try {
+      fs_->DeleteFile(JoinPath(folder, name));
+      listing->Remove(name);
+    } catch (const Failure&) {
+      // Left for a later command; it is hidden and harms nothing meanwhile.
+    }
+  }
+  if (depth == 0) return;
+  for (const std::string& name : sub_folders) SweepFolder(JoinPath(folder, name), depth - 1);
 }
 
 std::string FileOperations::FreeName(const std::string& folder, const std::string& name) {
-  RefuseControlCharactersIn(folder);
-  RefuseControlCharacters(name);
-  NameIndex& index = resolver_.IndexOf(ExistingFolder(folder));
-  for (int n = index.NextNumber(name);; ++n) {
+  FolderListing& listing = cache_.Of(ExistingFolder(folder));
+  for (int n = listing.NextNumber(name);; ++n) {
     std::string candidate = NumberedName(name, n);
-    if (!index.Find(candidate)) {
-      index.SetNextNumber(name, n);
+    if (!listing.Find(candidate)) {
+      listing.SetNextNumber(name, n);
       return candidate;
     }
   }
@@ -65,78 +56,102 @@ std::string FileOperations::FreeName(const std::string& folder, const std::strin
 
 std::string FileOperations::MoveInto(const std::string& source, const std::string& folder,
                                      const std::string& name) {
-  return Place(source, folder, name, Placing::kMove);
-}
-
-std::string FileOperations::CopyInto(const std::string& source, const std::string& folder,
-                                     const std::string& name) {
-  return Place(source, folder, name, Placing::kCopy);
-}
-
-bool FileOperations::IsSameEntry(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  if (NameOf(a) != NameOf(b)) return false;
-  auto folder_of = [](const std::string& path) { return JoinPath(ParentOf(path), "."); };
-  std::optional<EntryInfo> parent_a = fs_->Inspect(folder_of(a));
-  std::optional<EntryInfo> parent_b = fs_->Inspect(folder_of(b));
-  return parent_a && parent_b && SameIdentity(*parent_a, *parent_b);
-}
-
-std::string FileOperations::Place(const std::string& source, const std::string& folder,
-                                  const std::string& name, Placing placing) {
-  RefuseControlCharacters(source);
-  RefuseControlCharacters(name);
   ResolvedPath from = resolver_.Resolve(source);
-  if (from.kind != EntryKind::kFile) {
-    throw Failure(kFileNotFound, "no file " + source);
-  }
-  RefuseControlCharactersIn(folder);
-  std::string target_folder = ExistingFolder(folder);
-  NameIndex& index = resolver_.IndexOf(target_folder);
-  for (int n = index.NextNumber(name);; ++n) {
+  if (from.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + source);
+  const std::string target_folder = ExistingFolder(folder);
+  FolderListing& listing = cache_.Of(target_folder);
+  for (int n = listing.NextNumber(name);; ++n) {
     std::string candidate = NumberedName(name, n);
-    std::string target = JoinPath(target_folder, candidate);
-    if (const Entry* taken = index.Find(candidate)) {
-      std::string existing = JoinPath(target_folder, taken->name);
-      if (IsSameEntry(existing, from.path)) return existing;
-      std::optional<EntryInfo> there = fs_->Inspect(existing);
-      std::optional<EntryInfo> source_info = resolver_.Details(from);
-      if (there && source_info && there->kind == EntryKind::kFile &&
-          SameIdentity(*there, *source_info)) {
-        // An interrupted run left this very file here under its new name already.
-        if (placing == Placing::kMove) DeleteFile(from.path);
-        return existing;
-      }
+    if (const CachedEntry* taken = listing.Find(candidate)) {
+      std::string existing = JoinPath(target_folder, taken->entry.name);
+      if (std::optional<std::string> kept = AlreadyPlaced(from, existing)) return *kept;
       continue;
     }
-    // The new name, a link or the old name moved, stands for the very same file.
-    std::optional<EntryInfo> carried = from.inspected;
-    try {
-      if (placing == Placing::kMove) {
-        fs_->Rename(from.path, target, false);
-      } else {
-        fs_->Link(from.path, target);
-      }
-    } catch (const Failure& failure) {
-      if (failure.number() == kFileAlreadyExists) {
-        resolver_.Added(target_folder,
-                        {candidate, EntryKind::kFile});  // someone else took the name meanwhile
-        continue;
-      }
-      RefuseIfGone(from, failure);
-      if (failure.number() != kCrossDevice) throw;
-      if (!PlaceAcross(from.path, target)) {
-        resolver_.Added(target_folder, {candidate, EntryKind::kFile});
-        continue;
-      }
-      carried.reset();  // a whole copy is a file of its own
-      if (placing == Placing::kMove) fs_->DeleteFile(from.path);
+    std::string target = JoinPath(target_folder, candidate);
+    if (Move(from, target) == Outcome::kNameTaken) {
+      // Taken meanwhile, perhaps by this very file: learnt, and looked at again.
+      std::optional<EntryInfo> there = fs_->Inspect(target);
+      listing.Add({candidate, there ? there->kind : EntryKind::kFile, there && there->is_link},
+                  there);
+      --n;
+      continue;
     }
-    index.SetNextNumber(name, n);
-    resolver_.Added(target_folder, {candidate, EntryKind::kFile}, carried);
-    if (placing == Placing::kMove) resolver_.Removed(from.path);
+    listing.SetNextNumber(name, n);
     return target;
   }
+}
+
+std::optional<std::string> FileOperations::AlreadyPlaced(const ResolvedPath& source,
+                                                         const std::string& existing) {
+  if (existing == source.path) return source.path;
+  std::optional<EntryInfo> there = fs_->Inspect(existing);
+  std::optional<EntryInfo> here = resolver_.Details(source);
+  if (!there || !here || !IsSameFile(*there, *here)) return std::nullopt;
+  // One name reached by two paths (a folder mounted inside itself): the file
+  // is where it is going already.
+  if (here->names < 2) return source.path;
+  // Two names of one file, as an interrupted run may leave them: the new one
+  // stays, so the file lies in one place again.
+  DeleteFile(source.path);
+  return existing;
+}
+
+void FileOperations::DeleteSecondName(const std::string& path, const std::string& other) {
+  ResolvedPath name = resolver_.Resolve(path);
+  std::optional<EntryInfo> here = resolver_.Details(name);
+  std::optional<EntryInfo> there = resolver_.Details(resolver_.Resolve(other));
+  if (here && there && IsSameFile(*here, *there) && here->names > 1) DeleteFile(name.path);
+}
+
+Outcome FileOperations::Move(const ResolvedPath& source, const std::string& target) {
+  std::optional<EntryInfo> carried = resolver_.KnownDetails(source);
+  Outcome outcome;
+  try {
+    outcome = fs_->Rename(source.path, target);
+    if (outcome == Outcome::kOtherVolume) {
+      outcome = MoveAcross(source.path, target);
+      carried.reset();  // a whole copy is a file of its own
+    }
+  } catch (const Failure& failure) {
+    RefuseIfGone(source, failure);
+    throw;
+  }
+  if (outcome != Outcome::kDone) return outcome;
+  Forget(source);
+  if (FolderListing* listing = cache_.Known(ParentOf(target))) {
+    listing->Add({std::string(NameOf(target)), EntryKind::kFile, source.is_link}, carried);
+  }
+  return Outcome::kDone;
+}
+
+Outcome FileOperations::MoveAcross(const std::string& source, const std::string& target) {
+  const std::string folder(ParentOf(target));
+  std::string temporary;
+  for (Outcome copied = Outcome::kNameTaken; copied != Outcome::kDone;) {
+    temporary = TemporaryIn(folder);
+    copied = fs_->CopyFile(source, temporary);
+    if (copied == Outcome::kOtherVolume) throw Failure(kPathFileAccessError, "copy " + source);
+  }
+  Outcome named;
+  try {
+    named = fs_->Rename(temporary, target);
+  } catch (const Failure&) {
+    DiscardTemporary(temporary);
+    throw;
+  }
+  if (named != Outcome::kDone) {
+    DiscardTemporary(temporary);
+    if (named == Outcome::kOtherVolume) throw Failure(kPathFileAccessError, "name " + target);
+    return named;
+  }
+  try {
+    fs_->SyncFolder(folder);
+    fs_->DeleteFile(source);
+  } catch (const Failure&) {
+    DiscardTemporary(target);  // the source stays whole, so its copy goes
+    throw;
+  }
+  return Outcome::kDone;
 }
 
 std::string FileOperations::TemporaryIn(std::string_view folder) {
@@ -150,19 +165,6 @@ void FileOperations::DiscardTemporary(const std::string& temporary) noexcept {
   } catch (const Failure&) {
     // Never made, or the next command sweeps it away.
   }
-}
-
-bool FileOperations::PlaceAcross(const std::string& source, const std::string& target) {
-  std::string temporary = TemporaryIn(ParentOf(target));
-  fs_->CopyFile(source, temporary);
-  try {
-    fs_->Rename(temporary, target, false);
-  } catch (const Failure& failure) {
-    DiscardTemporary(temporary);
-    if (failure.number() == kFileAlreadyExists) return false;
-    throw;
-  }
-  return true;
 }
 
 }  // namespace varnelo

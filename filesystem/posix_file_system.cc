@@ -90,21 +90,41 @@ void CopyWithBuffer(int from, int to, const std::string& context) {
   }
 }
 
-void CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
-  std::string target(info.st_size + 1, '\0');
-  ssize_t length = readlink(from.c_str(), target.data(), target.size());
-  if (length < 0) Fail("read link " + from);
-  target.resize(length);
-  if (symlink(target.c_str(), to.c_str()) != 0) Fail("make link " + to);
-  struct timespec times[2] = {info.st_atim, info.st_mtim};
-  utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+// The text of the link at `path`. The size a look reported is only a hint:
+// the link may have been made anew since, so the text is read until it fits.
+std::string ReadLinkText(const std::string& path, size_t hint) {
+  for (size_t size = hint + 1;; size *= 2) {
+    std::string text(size, '\0');
+    ssize_t length = readlink(path.c_str(), text.data(), text.size());
+    if (length < 0) Fail("read link " + path);
+    if (static_cast<size_t>(length) < size) {
+      text.resize(length);
+      return text;
+    }
+  }
 }
 
-void CopyData(const std::string& from, const std::string& to, const struct stat& info) {
+// The outcome for a target that could not be created: the name is taken,
+// or the failure is thrown.
+Outcome NotCreated(const std::string& context) { return OutcomeFromErrno(errno, context); }
+
+Outcome CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
+  std::string target = ReadLinkText(from, info.st_size);
+  if (symlink(target.c_str(), to.c_str()) != 0) return NotCreated("make link " + to);
+  struct timespec times[2] = {info.st_atim, info.st_mtim};
+  if (utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    int error = errno;
+    unlink(to.c_str());
+    throw FailureFromErrno(error, "set times of " + to);
+  }
+  return Outcome::kDone;
+}
+
+Outcome CopyData(const std::string& from, const std::string& to, const struct stat& info) {
   FileDescriptor source(open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (source.get() < 0) Fail("open " + from);
   FileDescriptor target(open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (target.get() < 0) Fail("create " + to);
+  if (target.get() < 0) return NotCreated("create " + to);
   try {
     if (!CopyWithKernel(source.get(), target.get())) {
       if (lseek(source.get(), 0, SEEK_SET) < 0 || ftruncate(target.get(), 0) != 0 ||
@@ -122,6 +142,22 @@ void CopyData(const std::string& from, const std::string& to, const struct stat&
     unlink(to.c_str());
     throw;
   }
+  return Outcome::kDone;
+}
+
+// For volumes that cannot refuse to replace by themselves: a second name,
+// then the first one dropped. Where the volume has no second names either,
+// a look then a rename is the best it allows.
+Outcome RenameByLink(const std::string& from, const std::string& to) {
+  if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) {
+    if (unlink(from.c_str()) != 0) Fail("rename " + from);
+    return Outcome::kDone;
+  }
+  if (errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP) return NotCreated("rename " + from);
+  struct stat info;
+  if (lstat(to.c_str(), &info) == 0) return Outcome::kNameTaken;
+  if (rename(from.c_str(), to.c_str()) != 0) return NotCreated("rename " + from);
+  return Outcome::kDone;
 }
 
 class PosixFileSystem : public FileSystem {
@@ -153,7 +189,9 @@ class PosixFileSystem : public FileSystem {
                      (info.st_mode & S_IWUSR) != 0,
                      info.st_mtim,
                      info.st_dev,
-                     info.st_ino};
+                     info.st_ino,
+                     info.st_nlink,
+                     static_cast<uintmax_t>(info.st_size)};
   }
 
   void MakeFolder(const std::string& path) override {
@@ -173,41 +211,30 @@ class PosixFileSystem : public FileSystem {
     if (unlink(path.c_str()) != 0) Fail("delete " + path);
   }
 
-  void Rename(const std::string& from, const std::string& to, bool replace) override {
-    if (replace) {
-      if (rename(from.c_str(), to.c_str()) != 0) Fail("rename " + from);
-      return;
+  Outcome Rename(const std::string& from, const std::string& to) override {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return Outcome::kDone;
     }
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
-    if (errno != EINVAL && errno != ENOSYS) Fail("rename " + from);
-    // The volume cannot refuse to replace by itself; a link then an unlink can.
-    Link(from, to);
-    DeleteFile(from);
+    if (errno == EINVAL || errno == ENOSYS) return RenameByLink(from, to);
+    return NotCreated("rename " + from);
   }
 
-  void Link(const std::string& from, const std::string& to) override {
-    if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) return;
-    // Volumes without hard links, and protected links, answer EPERM: a copy will do instead.
-    if (errno == EPERM) errno = EXDEV;
-    Fail("link " + from);
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    if (rename(from.c_str(), to.c_str()) != 0) Fail("rename " + from);
   }
 
-  void CopyFile(const std::string& from, const std::string& to) override {
+  Outcome CopyFile(const std::string& from, const std::string& to) override {
     struct stat info;
     if (lstat(from.c_str(), &info) != 0) Fail("copy " + from);
-    if (S_ISLNK(info.st_mode)) {
-      CopyLink(from, to, info);
-    } else if (S_ISREG(info.st_mode)) {
-      CopyData(from, to, info);
-    } else {
-      throw Failure(kPathFileAccessError, "copy " + from + ": not a file");
-    }
+    if (S_ISLNK(info.st_mode)) return CopyLink(from, to, info);
+    if (S_ISREG(info.st_mode)) return CopyData(from, to, info);
+    throw Failure(kPathFileAccessError, "copy " + from + ": not a file");
   }
 
-  void WriteFile(const std::string& path, std::string_view data) override {
+  Outcome WriteFile(const std::string& path, std::string_view data) override {
     FileDescriptor file(
-        open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (file.get() < 0) Fail("write " + path);
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (file.get() < 0) return NotCreated("write " + path);
     for (size_t put = 0; put < data.size();) {
       ssize_t n = write(file.get(), data.data() + put, data.size() - put);
       if (n < 0 && errno == EINTR) continue;
@@ -215,6 +242,12 @@ class PosixFileSystem : public FileSystem {
       put += n;
     }
     if (close(file.Release()) != 0) Fail("write " + path);
+    return Outcome::kDone;
+  }
+
+  void SyncFolder(const std::string& folder) override {
+    FileDescriptor file(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (file.get() < 0 || fsync(file.get()) != 0) Fail("sync " + folder);
   }
 
   std::string ReadFile(const std::string& path, size_t limit) override {

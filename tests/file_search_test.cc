@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,22 +32,21 @@ class LockingFileSystem : public FileSystemWrapper {
 
 class FileSearchTest : public ::testing::Test {
  protected:
-  void SetUp() override { ops_.BeginCommand(root_.path()); }
-
   // The paths found, relative to the folder searched.
   Paths Find(const std::string& folder, const std::string& pattern) {
-    Paths found = ops_.search().FindFiles(folder, pattern);
+    Paths found = search_->FindFiles(folder, pattern);
     for (std::string& path : found) path.erase(0, root_.path().size() + 1);
     return found;
   }
   Paths FindAfresh(const std::string& folder, const std::string& pattern) {
-    ops_.search().Clear();
+    search_.emplace(ops_);
     return Find(folder, pattern);
   }
 
   TempFolder root_;
   LockingFileSystem fs_;
-  FileOperations ops_{&fs_};
+  FileOperations ops_{&fs_, root_.path()};
+  std::optional<FileSearch> search_{std::in_place, ops_};
 };
 
 TEST_F(FileSearchTest, FindsTheFoldersOwnFilesFirstThenEachSubFolderDepthFirst) {

@@ -30,27 +30,21 @@ const Boxes kDone = {kConfirmBox, "|操作已完成!!"};
 const Boxes kPathMessage = {kConfirmBox, "|请确认路径是否正确!!"};
 const Boxes kSilent = {kConfirmBox};
 
-// Looks at the folder when the first search begins, the first listing after
-// something has been written.
+// Looks at the folder once the list file is in place, before the searches.
 class SearchWatcher : public FileSystemWrapper {
  public:
   explicit SearchWatcher(std::string root)
       : FileSystemWrapper(FileSystem::Default()), root_(std::move(root)) {}
 
-  void WriteFile(const std::string& path, std::string_view data) override {
-    FileSystemWrapper::WriteFile(path, data);
-    written_ = true;
-  }
-  std::vector<Entry> ReadFolder(const std::string& folder) override {
-    if (written_ && !seen) seen = testing::Tree(root_);
-    return FileSystemWrapper::ReadFolder(folder);
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    FileSystemWrapper::ReplaceFile(from, to);
+    if (!seen) seen = testing::Tree(root_);
   }
 
   std::optional<Tree> seen;
 
  private:
   std::string root_;
-  bool written_ = false;
 };
 
 class ProgressHost : public ScriptedHost {
@@ -66,11 +60,6 @@ class FlattenToRootTest : public ::testing::Test {
  protected:
   Boxes Run(const std::string& text, FileSystem* fs = FileSystem::Default()) {
     return testing::RunScripted(kFlattenToRoot, text, fs);
-  }
-  Boxes Run(const std::string& text, FileOperations& ops) {
-    ScriptedHost host(text);
-    RunCommand(kFlattenToRoot, host, ops);
-    return host.boxes;
   }
   Tree Contents() { return testing::Tree(root_.path()); }
 
@@ -96,7 +85,7 @@ TEST_F(FlattenToRootTest, AFolderWithoutSubFoldersOnlyHoldsTheListFileWhileItRun
   EXPECT_TRUE(testing::Tree(empty.path()).empty());
 }
 
-TEST_F(FlattenToRootTest, BringsUpEveryFileByLinkAndRemovesTheSubFolders) {
+TEST_F(FlattenToRootTest, BringsUpEveryFileByRenameAndRemovesTheSubFolders) {
   PutFile(root_ / "z.txt", "z");
   PutFile(root_ / "a.txt", "a");
   PutFile(root_ / "m/b.txt", "b");
@@ -107,15 +96,14 @@ TEST_F(FlattenToRootTest, BringsUpEveryFileByLinkAndRemovesTheSubFolders) {
   ASSERT_EQ(lstat((root_ / "m/n/c.txt").c_str(), &before), 0);
 
   ProgressHost host(root_.path());
-  FileOperations ops(FileSystem::Default());
-  RunCommand(kFlattenToRoot, host, ops);
+  RunCommand(kFlattenToRoot, host, FileSystem::Default());
   EXPECT_EQ(host.boxes, kDone);
   EXPECT_EQ(
       Contents(),
       (Tree{{"a.txt", "a"}, {"z.txt", "z"}, {"b.txt", "b"}, {"c.txt", "c"}, {"README", "readme"}}));
   struct stat after;
   ASSERT_EQ(lstat((root_ / "c.txt").c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino) << "brought up by a link, not by copying its data";
+  EXPECT_EQ(after.st_ino, before.st_ino) << "brought up by a rename, not by copying its data";
   // Six files found, the list file among them, and the first once more.
   ASSERT_EQ(host.progress.size(), 7u);
   EXPECT_EQ(host.progress.back(), std::make_pair(6, 7));
@@ -209,31 +197,29 @@ TEST_F(FlattenToRootTest, TwoRunsOnTwoFoldersBringUpOnlyTheirOwnFiles) {
   TempFolder other;
   PutFile(root_ / "a/1.txt", "1");
   PutFile(other / "b/2.txt", "2");
-  FileOperations ops(FileSystem::Default());
-  EXPECT_EQ(Run(root_.path(), ops), kDone);
-  EXPECT_EQ(Run(other.path(), ops), kDone);
+  EXPECT_EQ(Run(root_.path()), kDone);
+  EXPECT_EQ(Run(other.path()), kDone);
   EXPECT_EQ(Contents(), (Tree{{"1.txt", "1"}}));
   EXPECT_EQ(testing::Tree(other.path()), (Tree{{"2.txt", "2"}}));
 }
 
-TEST_F(FlattenToRootTest, ACopyFailureStopsBeforeAnyFolderIsRemoved) {
+TEST_F(FlattenToRootTest, AFailureToBringAFileUpStopsBeforeAnyFolderIsRemoved) {
   PutFile(root_ / "a/1.txt", "1");
   PutFile(root_ / "b/2.txt", "2");
   PutFile(root_ / "c/3.txt", "3");
   FaultyFileSystem faulty;
-  faulty.FailAt(Operation::kLink, 2, kPermissionDenied);
+  faulty.FailAt(Operation::kRename, 2, kPermissionDenied);
   EXPECT_EQ(Run(root_.path(), &faulty), kSilent);
   const std::string list_line = root_.path() + "\r\n";
   EXPECT_EQ(Contents(), (Tree{{"579978.txt", list_line},
                               {"1.txt", "1"},
                               {"a", "/"},
-                              {"a/1.txt", "1"},
                               {"b", "/"},
                               {"b/2.txt", "2"},
                               {"c", "/"},
                               {"c/3.txt", "3"}}));
-  // A second run finishes the job without doubling the file brought up
-  // already, and takes the list file the first left behind for its own.
+  // A second run finishes the job, and takes the list file the first left
+  // behind for its own.
   EXPECT_EQ(Run(root_.path()), kDone);
   EXPECT_EQ(Contents(), (Tree{{"1.txt", "1"}, {"2.txt", "2"}, {"3.txt", "3"}}));
 }
@@ -247,8 +233,7 @@ int InspectionsPerFile(int depth) {
   for (int i = 0; i < 100; ++i) PutFile(folder + "/f" + std::to_string(i));
   FaultyFileSystem counting;
   ScriptedHost host(root.path());
-  FileOperations ops(&counting);
-  RunCommand(kFlattenToRoot, host, ops);
+  RunCommand(kFlattenToRoot, host, &counting);
   EXPECT_EQ(testing::Tree(root.path()).size(), 100u);
   return counting.Calls(Operation::kInspect) / 100;
 }

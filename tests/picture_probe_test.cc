@@ -24,12 +24,14 @@ class PictureProbeTest : public ::testing::Test {
   std::string Measure(const std::string& name) {
     int32_t width = -1;
     int32_t height = -1;
-    EXPECT_EQ(GetPictureSize(fs_, root_ / name, width, height), "");
+    FileOperations fs(FileSystem::Default(), root_.path());
+    EXPECT_EQ(GetPictureSize(fs, root_ / name, width, height), "");
     return std::to_string(width) + "x" + std::to_string(height);
   }
   int FailureOf(const std::string& name) {
     try {
-      MeasurePicture(fs_, root_ / name);
+      FileOperations fs(FileSystem::Default(), root_.path());
+      MeasurePicture(fs, root_ / name);
     } catch (const Failure& failure) {
       return failure.number();
     }
@@ -37,7 +39,6 @@ class PictureProbeTest : public ::testing::Test {
   }
 
   TempFolder root_;
-  FileOperations fs_{FileSystem::Default()};
 };
 
 TEST_F(PictureProbeTest, EveryKindMeasuresWithThePictureBoxFrame) {

@@ -108,7 +108,7 @@ void Form1::Command10_Click() {
 }
 
 void Form1::Run(const Command& command) {
-  RunCommand(command, *this, file_operations_);
+  RunCommand(command, *this, FileSystem::Default());
   EndBusy();
 }
 

@@ -53,9 +53,6 @@ class Form1 : public QWidget, public Host {
   ProgressTiming timing_;
   LayeredWindow layer_{this};
   QColor m_transparencyKey;
-  // Lives as long as the window: the directory function keeps one listing
-  // position for the whole program.
-  FileOperations file_operations_{FileSystem::Default()};
   DropBox* text1_ = nullptr;
   ScratchBox* text3_ = nullptr;
   // From the confirmation to the command's last box.

@@ -57,16 +57,17 @@ class MemoryFolder : public FileSystem {
   std::vector<Entry> ReadFolder(const std::string&) override { return entries_; }
   std::optional<EntryInfo> Inspect(const std::string& path) override {
     if (path != "/f") return std::nullopt;
-    return EntryInfo{EntryKind::kFolder, false, true, {}, 1, 1};
+    return EntryInfo{EntryKind::kFolder, false, true, {}, 1, 1, 1, 0};
   }
   void MakeFolder(const std::string&) override { Untouched(); }
   void RemoveFolder(const std::string&) override { Untouched(); }
   void DeleteFile(const std::string&) override { Untouched(); }
-  void Rename(const std::string&, const std::string&, bool) override { Untouched(); }
-  void Link(const std::string&, const std::string&) override { Untouched(); }
-  void CopyFile(const std::string&, const std::string&) override { Untouched(); }
-  void WriteFile(const std::string&, std::string_view) override { Untouched(); }
+  Outcome Rename(const std::string&, const std::string&) override { Untouched(); }
+  void ReplaceFile(const std::string&, const std::string&) override { Untouched(); }
+  Outcome CopyFile(const std::string&, const std::string&) override { Untouched(); }
+  Outcome WriteFile(const std::string&, std::string_view) override { Untouched(); }
   std::string ReadFile(const std::string&, size_t) override { Untouched(); }
+  void SyncFolder(const std::string&) override { Untouched(); }
   PictureSize ReadPictureSize(const std::string&) override { Untouched(); }
 
  private:
@@ -119,7 +120,7 @@ void FreeNames(FuzzedDataProvider& data) {
   }
   std::string name = EntryName(data, 300);
   MemoryFolder folder(entries);
-  FileOperations operations(&folder);
+  FileOperations operations(&folder, "/f");
   std::string free = operations.FreeName("/f", name);
   for (const Entry& entry : entries) {
     Require(FoldCase(free) != FoldCase(entry.name), "a free name is taken in no letter case");

@@ -2,6 +2,7 @@
 #define VARNELO_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H_
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,22 +19,28 @@ enum class Operation {
   kRemoveFolder,
   kDeleteFile,
   kRename,
-  kLink,
+  kReplaceFile,
   kCopyFile,
   kWriteFile,
   kReadFile,
+  kSyncFolder,
   kReadPictureSize,
 };
 
 // The real file system (or `target`), with chosen calls made to fail: the `nth` call
-// (counting from 1) of an operation throws the failure `number` instead of
-// doing its work. Counts every call, so a test can learn how many there are.
+// (counting from 1) of an operation throws the failure `number`, or answers
+// `outcome`, instead of doing its work. Counts every call, so a test can
+// learn how many there are.
 class FaultyFileSystem : public FileSystemWrapper {
  public:
   explicit FaultyFileSystem(FileSystem* target = FileSystem::Default())
       : FileSystemWrapper(target) {}
 
   void FailAt(Operation operation, int nth, int number) { faults_[{operation, nth}] = number; }
+  // REQUIRES: `operation` is one that answers an Outcome.
+  void AnswerAt(Operation operation, int nth, Outcome outcome) {
+    answers_[{operation, nth}] = outcome;
+  }
   int Calls(Operation operation) const {
     auto it = calls_.find(operation);
     return it == calls_.end() ? 0 : it->second;
@@ -60,21 +67,25 @@ class FaultyFileSystem : public FileSystemWrapper {
     Check(Operation::kDeleteFile);
     FileSystemWrapper::DeleteFile(path);
   }
-  void Rename(const std::string& from, const std::string& to, bool replace) override {
-    Check(Operation::kRename);
-    FileSystemWrapper::Rename(from, to, replace);
+  Outcome Rename(const std::string& from, const std::string& to) override {
+    if (auto answer = Answer(Operation::kRename)) return *answer;
+    return FileSystemWrapper::Rename(from, to);
   }
-  void Link(const std::string& from, const std::string& to) override {
-    Check(Operation::kLink);
-    FileSystemWrapper::Link(from, to);
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    Check(Operation::kReplaceFile);
+    FileSystemWrapper::ReplaceFile(from, to);
   }
-  void CopyFile(const std::string& from, const std::string& to) override {
-    Check(Operation::kCopyFile);
-    FileSystemWrapper::CopyFile(from, to);
+  Outcome CopyFile(const std::string& from, const std::string& to) override {
+    if (auto answer = Answer(Operation::kCopyFile)) return *answer;
+    return FileSystemWrapper::CopyFile(from, to);
   }
-  void WriteFile(const std::string& path, std::string_view data) override {
-    Check(Operation::kWriteFile);
-    FileSystemWrapper::WriteFile(path, data);
+  Outcome WriteFile(const std::string& path, std::string_view data) override {
+    if (auto answer = Answer(Operation::kWriteFile)) return *answer;
+    return FileSystemWrapper::WriteFile(path, data);
+  }
+  void SyncFolder(const std::string& folder) override {
+    Check(Operation::kSyncFolder);
+    FileSystemWrapper::SyncFolder(folder);
   }
   std::string ReadFile(const std::string& path, size_t limit) override {
     Check(Operation::kReadFile);
@@ -86,17 +97,25 @@ class FaultyFileSystem : public FileSystemWrapper {
   }
 
  private:
-  void Check(Operation operation) {
+  // Counts the call; throws the failure chosen for it.
+  int Check(Operation operation) {
     int call = ++calls_[operation];
     auto fault = faults_.find({operation, call});
     if (fault != faults_.end()) {
       failed_ = true;
       throw Failure(fault->second, "injected");
     }
+    return call;
+  }
+  std::optional<Outcome> Answer(Operation operation) {
+    auto answer = answers_.find({operation, Check(operation)});
+    if (answer == answers_.end()) return std::nullopt;
+    return answer->second;
   }
 
   std::map<Operation, int> calls_;
   std::map<std::pair<Operation, int>, int> faults_;
+  std::map<std::pair<Operation, int>, Outcome> answers_;
   bool failed_ = false;
 };
 

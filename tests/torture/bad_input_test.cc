@@ -80,13 +80,9 @@ class Vanishing : public FileSystemWrapper {
  public:
   explicit Vanishing(std::vector<std::string> victims)
       : FileSystemWrapper(FileSystem::Default()), victims_(std::move(victims)) {}
-  void Rename(const std::string& from, const std::string& to, bool replace) override {
+  Outcome Rename(const std::string& from, const std::string& to) override {
     Vanish();
-    FileSystemWrapper::Rename(from, to, replace);
-  }
-  void Link(const std::string& from, const std::string& to) override {
-    Vanish();
-    FileSystemWrapper::Link(from, to);
+    return FileSystemWrapper::Rename(from, to);
   }
 
  private:

@@ -22,26 +22,23 @@ struct NamedOperation {
 };
 
 constexpr NamedOperation kOperations[] = {
-    {Operation::kReadFolder, "read-folder"},
-    {Operation::kInspect, "inspect"},
-    {Operation::kMakeFolder, "make-folder"},
-    {Operation::kRemoveFolder, "remove-folder"},
-    {Operation::kDeleteFile, "delete"},
-    {Operation::kRename, "rename"},
-    {Operation::kLink, "link"},
-    {Operation::kCopyFile, "copy"},
-    {Operation::kWriteFile, "write"},
-    {Operation::kReadFile, "read"},
-    {Operation::kReadPictureSize, "picture-size"},
+    {Operation::kReadFolder, "read-folder"}, {Operation::kInspect, "inspect"},
+    {Operation::kMakeFolder, "make-folder"}, {Operation::kRemoveFolder, "remove-folder"},
+    {Operation::kDeleteFile, "delete"},      {Operation::kRename, "rename"},
+    {Operation::kReplaceFile, "replace"},    {Operation::kCopyFile, "copy"},
+    {Operation::kWriteFile, "write"},        {Operation::kReadFile, "read"},
+    {Operation::kSyncFolder, "sync"},        {Operation::kReadPictureSize, "picture-size"},
 };
 
+// Not a failure: the answer that the target lies on another volume, which
+// must turn into a whole copy.
+constexpr int kAnotherVolume = -1;
+
 // The numbers a disk gives: permission denied, disk full, a file in use; and
-// for a link or rename, "another volume", which must turn into a whole copy.
+// for a rename, "another volume".
 std::vector<int> Numbers(Operation operation, bool across, int nth) {
   std::vector<int> numbers = {kPermissionDenied, kDiskFull, kPathFileAccessError};
-  if (!across && (operation == Operation::kLink || operation == Operation::kRename)) {
-    numbers.push_back(kCrossDevice);
-  }
+  if (!across && operation == Operation::kRename) numbers.push_back(kAnotherVolume);
   if (!LongRun()) numbers = {numbers[nth % numbers.size()]};
   return numbers;
 }
@@ -60,14 +57,18 @@ class FaultTest : public CommandTest {
                 const Snapshot& reference, int& placed) {
     Fresh();
     FaultyFileSystem faulty(base);
-    faulty.FailAt(operation.operation, nth, number);
+    if (number == kAnotherVolume) {
+      faulty.AnswerAt(operation.operation, nth, Outcome::kOtherVolume);
+    } else {
+      faulty.FailAt(operation.operation, nth, number);
+    }
     Boxes boxes = testing::RunScripted(command(), work_, &faulty);
     ++Totals().faults;
     SCOPED_TRACE(std::string(base == FileSystem::Default() ? "" : "across volumes, ") + "the " +
                  operation.name + " call " + std::to_string(nth) + " failing with " +
                  std::to_string(number));
     Snapshot state = Take(work_);
-    if (number == kCrossDevice) {
+    if (number == kAnotherVolume) {
       EXPECT_EQ(boxes, Expected(command(), {kCompletedText}));
       EXPECT_TRUE(state == reference) << Difference(reference, state);
     } else if (boxes != Expected(command(), {kCompletedText})) {

@@ -226,13 +226,9 @@ Boxes Expected(const Command& command, const std::vector<std::string>& reports) 
   return boxes;
 }
 
-void AcrossVolumes::Rename(const std::string& from, const std::string& to, bool replace) {
-  if (ParentOf(from) != ParentOf(to)) throw Failure(kCrossDevice, "rename across volumes");
-  FileSystemWrapper::Rename(from, to, replace);
-}
-
-void AcrossVolumes::Link(const std::string&, const std::string&) {
-  throw Failure(kCrossDevice, "link across volumes");
+Outcome AcrossVolumes::Rename(const std::string& from, const std::string& to) {
+  if (ParentOf(from) != ParentOf(to)) return Outcome::kOtherVolume;
+  return FileSystemWrapper::Rename(from, to);
 }
 
 Tmpfs::Tmpfs(const std::string& path, const std::string& options) : path_(path) {

@@ -76,13 +76,12 @@ using Boxes = std::vector<std::string>;
 // The boxes a command shows, as "title|text": the confirmation, then `reports`.
 Boxes Expected(const Command& command, const std::vector<std::string>& reports);
 
-// A file system on which no link can be made and no rename crosses into
-// another folder, as across volumes: every file placed is a whole copy.
+// A file system on which no rename crosses into another folder, as across
+// volumes: every file placed is a whole copy.
 class AcrossVolumes : public FileSystemWrapper {
  public:
   explicit AcrossVolumes(FileSystem* target = FileSystem::Default()) : FileSystemWrapper(target) {}
-  void Rename(const std::string& from, const std::string& to, bool replace) override;
-  void Link(const std::string& from, const std::string& to) override;
+  Outcome Rename(const std::string& from, const std::string& to) override;
 };
 
 // A tmpfs mounted for the life of the object, where the machine allows it.
