@@ -199,13 +199,13 @@ std::vector<Planned> Bench::Plan() const {
   std::vector<Planned> plan;
   for (const char* job : {"extension", "type", "year"}) {
     int files = SortSize(job, s.sort_files);
-    plan.push_back({Label(job, files), job, "small", files, 1.25});
+    plan.push_back({Label(job, files), job, "small", files, 1.10});
   }
   plan.push_back({Label("flatten", s.tree_files,
                         " in " + std::to_string(s.tree_folders) + " folders three deep"),
-                  "flatten", "tree", s.tree_files, 1.5});
+                  "flatten", "tree", s.tree_files, 1.25});
   plan.push_back(
-      {Label("resolution", s.pictures, " (pictures)"), "resolution", "pictures", s.pictures, 1.5});
+      {Label("resolution", s.pictures, " (pictures)"), "resolution", "pictures", s.pictures, 1.25});
   plan.push_back(
       {Label("type", s.large_files, " of " + std::to_string(s.large_bytes / kMiB) + " MiB"), "type",
        "large", s.large_files, 1.5, true});

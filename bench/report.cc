@@ -26,7 +26,7 @@ std::string Verdict(const CaseResult& result, const Measured& program) {
   }
   if (result.setup.keeps_identity && program.problem.empty()) verdict += ", no byte copied";
   if (result.setup.files >= kPeakCheckFiles) {
-    verdict += program.peak_kib < kPeakTargetKib ? ", memory ok" : ", MEMORY over 64 MiB";
+    verdict += program.peak_kib < kPeakTargetKib ? ", memory ok" : ", MEMORY over 48 MiB";
   }
   return verdict;
 }

@@ -8,7 +8,7 @@
 
 namespace varnelo::bench {
 
-inline constexpr long kPeakTargetKib = 64 * 1024;
+inline constexpr long kPeakTargetKib = 48 * 1024;
 inline constexpr int kPeakCheckFiles = 32767;
 
 void PrintTableHead();

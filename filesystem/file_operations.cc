@@ -42,14 +42,24 @@ std::string FileOperations::ExistingFolder(const std::string& path) {
 }
 
 void FileOperations::Forget(const ResolvedPath& entry) {
-  if (entry.listing) entry.listing->Remove(NameOf(entry.path));
+  if (entry.place) entry.listing->Remove(*entry.place);
 }
 
 std::string FileOperations::Dir(const std::string& path, int mask) {
   // Every folder answers "." first, so its listing is not needed for that.
   if (IsFolderPath(path) && (mask & kDirectory)) return resolver_.Folder(path) ? "." : "";
-  std::vector<std::string> entries = DirEntries(path, mask);
-  return entries.empty() ? "" : entries.front();
+  if (IsFolderPath(path)) {
+    std::vector<std::string> entries = DirEntries(path, mask);
+    return entries.empty() ? "" : entries.front();
+  }
+  return EntryName(path, mask);
+}
+
+std::string FileOperations::EntryName(const std::string& path, int mask) {
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (!entry.kind || entry.kind == EntryKind::kOther) return "";
+  std::string_view name = NameOf(entry.path);
+  return MatchesMask(AttributesOf(name, *entry.kind, entry.is_link), mask) ? std::string(name) : "";
 }
 
 std::vector<std::string> FileOperations::DirEntries(const std::string& path, int mask) {
@@ -68,12 +78,8 @@ std::vector<std::string> FileOperations::DirEntries(const std::string& path, int
     }
     return names;
   }
-  ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind || entry.kind == EntryKind::kOther) return {};
-  std::string_view name = NameOf(entry.path);
-  if (MatchesMask(AttributesOf(name, *entry.kind, entry.is_link), mask)) {
-    names.emplace_back(name);
-  }
+  std::string name = EntryName(path, mask);
+  if (!name.empty()) names.push_back(std::move(name));
   return names;
 }
 
@@ -252,17 +258,18 @@ bool FileOperations::PruneFolder(const std::string& path) {
 
 bool FileOperations::PruneTree(const std::string& folder) {
   bool emptied = true;
-  std::vector<std::string> sub_folders;
-  for (const CachedEntry& e : cache_.Of(folder).Entries()) {
+  FolderListing& listing = cache_.Of(folder);
+  std::vector<uint32_t> sub_folders;
+  for (const CachedEntry& e : listing.Entries()) {
     if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
-      sub_folders.push_back(e.entry.name);
+      sub_folders.push_back(*listing.FindExact(e.entry.name));
     } else {
       emptied = false;
     }
   }
-  for (const std::string& name : sub_folders) {
-    if (PruneTree(JoinPath(folder, name))) {
-      cache_.Of(folder).Remove(name);
+  for (uint32_t place : sub_folders) {
+    if (PruneTree(JoinPath(folder, listing.At(place).entry.name))) {
+      listing.Remove(place);
     } else {
       emptied = false;
     }

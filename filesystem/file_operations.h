@@ -141,6 +141,8 @@ class FileOperations {
 
  private:
   std::string ExistingFolder(const std::string& path);
+  // The directory function's answer for a path that is not a folder's.
+  std::string EntryName(const std::string& path, int mask);
   // Where `source` is the file `existing` already: the path it keeps.
   std::optional<std::string> AlreadyPlaced(const ResolvedPath& source, const std::string& existing);
   Outcome Move(const ResolvedPath& source, const std::string& target);

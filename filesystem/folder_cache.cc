@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <limits>
 #include <utility>
 
 #include "filesystem/names.h"
@@ -10,111 +9,136 @@
 namespace varnelo {
 namespace {
 
-constexpr uint32_t kUnplaced = std::numeric_limits<uint32_t>::max();
+// What a place is sorted by, held side by side so that sorting a large
+// folder compares without a detour through its entries.
+struct SortKey {
+  std::string_view key;
+  std::string_view name;
+  uint32_t place;
 
-bool InListingOrder(const CachedEntry& a, const CachedEntry& b) {
-  int folded = a.key.compare(b.key);
-  return folded != 0 ? folded < 0 : a.entry.name < b.entry.name;
+  bool operator<(const SortKey& other) const {
+    int folded = key.compare(other.key);
+    return folded != 0 ? folded < 0 : name < other.name;
+  }
+};
+
+// `places` in listing order.
+void PutInListingOrder(const std::vector<CachedEntry>& entries, std::vector<uint32_t>& places) {
+  std::vector<SortKey> keys;
+  keys.reserve(places.size());
+  for (uint32_t place : places)
+    keys.push_back({entries[place].key, entries[place].entry.name, place});
+  std::sort(keys.begin(), keys.end());
+  for (size_t i = 0; i < keys.size(); ++i) places[i] = keys[i].place;
 }
 
 }  // namespace
 
 FolderListing::FolderListing(std::vector<Entry> entries) {
-  entries_.reserve(entries.size());
-  by_key_.reserve(entries.size());
-  for (Entry& entry : entries) {
-    std::string key = FoldCase(entry.name);
-    entries_.push_back({std::move(entry), std::move(key), std::nullopt});
+  std::vector<std::string> keys;
+  std::vector<uint32_t> order(entries.size());
+  keys.reserve(entries.size());
+  for (uint32_t i = 0; i < entries.size(); ++i) {
+    keys.push_back(FoldCase(entries[i].name));
+    order[i] = i;
   }
-  std::sort(entries_.begin(), entries_.end(), InListingOrder);
-  ordered_ = entries_.size();
-  for (uint32_t place = 0; place < entries_.size(); ++place) Index(place);
+  std::vector<SortKey> sort_keys;
+  sort_keys.reserve(entries.size());
+  for (uint32_t i : order) sort_keys.push_back({keys[i], entries[i].name, i});
+  std::sort(sort_keys.begin(), sort_keys.end());
+  // Kept in the order the commands walk them, the entries and their index
+  // lie side by side in memory as they are asked for.
+  entries_.reserve(entries.size());
+  order_.reserve(entries.size());
+  size_t capacity = 16;
+  while (capacity < 2 * entries.size()) capacity *= 2;
+  slots_.assign(capacity, {0, kFree});
+  for (const SortKey& sorted : sort_keys) {
+    auto place = static_cast<uint32_t>(entries_.size());
+    entries_.push_back({std::move(entries[sorted.place]), std::move(keys[sorted.place]), {}});
+    order_.push_back(place);
+    Index(place);
+  }
 }
 
 void FolderListing::Index(uint32_t place) {
-  auto [it, inserted] = by_key_.try_emplace(entries_[place].key, Places{place, {}});
-  if (!inserted) it->second.more.push_back(place);
+  if (2 * (used_ + 1) > slots_.size()) Grow();
+  size_t hash = TextHash{}(entries_[place].key);
+  size_t mask = slots_.size() - 1;
+  size_t at = hash & mask;
+  while (slots_[at].place != kFree) at = (at + 1) & mask;
+  slots_[at] = {hash, place};
+  ++used_;
 }
 
-const std::vector<CachedEntry>& FolderListing::Entries() {
-  if (gone_ > 0 || ordered_ < entries_.size()) PutInOrder();
-  return entries_;
+void FolderListing::Grow() {
+  std::vector<Slot> old(std::max<size_t>(16, 2 * slots_.size()), {0, kFree});
+  old.swap(slots_);
+  size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.place == kFree) continue;
+    size_t at = slot.hash & mask;
+    while (slots_[at].place != kFree) at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
 }
 
-void FolderListing::PutInOrder() {
-  auto is_gone = [](const CachedEntry& e) { return e.gone; };
-  auto begin = entries_.begin();
-  auto kept_end = std::remove_if(begin, begin + ordered_, is_gone);
-  auto added_end = std::remove_if(begin + ordered_, entries_.end(), is_gone);
-  auto moved_end =
-      kept_end == begin + ordered_ ? added_end : std::move(begin + ordered_, added_end, kept_end);
-  size_t kept = kept_end - begin;
-  entries_.erase(moved_end, entries_.end());
-  std::sort(entries_.begin() + kept, entries_.end(), InListingOrder);
-  std::inplace_merge(entries_.begin(), entries_.begin() + kept, entries_.end(), InListingOrder);
-  ordered_ = entries_.size();
-  gone_ = 0;
-  // Every name still here is indexed already: only its places change.
-  for (auto& [key, places] : by_key_) {
-    places.first = kUnplaced;
-    places.more.clear();
+FolderListing::Range FolderListing::Entries() {
+  auto is_gone = [&](uint32_t place) { return entries_[place].gone; };
+  auto in_order = [&](uint32_t a, uint32_t b) {
+    return SortKey{entries_[a].key, entries_[a].entry.name, a} <
+           SortKey{entries_[b].key, entries_[b].entry.name, b};
+  };
+  if (removed_) std::erase_if(order_, is_gone);
+  if (!added_.empty()) {
+    std::erase_if(added_, is_gone);
+    PutInListingOrder(entries_, added_);
+    size_t kept = order_.size();
+    order_.insert(order_.end(), added_.begin(), added_.end());
+    std::inplace_merge(order_.begin(), order_.begin() + kept, order_.end(), in_order);
+    added_.clear();
   }
-  for (uint32_t place = 0; place < entries_.size(); ++place) {
-    Places& places = by_key_.find(entries_[place].key)->second;
-    if (places.first == kUnplaced) {
-      places.first = place;
-    } else {
-      places.more.push_back(place);
-    }
-  }
+  removed_ = false;
+  return Range(this);
 }
 
 template <typename Choose>
-CachedEntry* FolderListing::FindBy(std::string_view name, Choose choose) {
-  auto it = by_key_.find(FoldCase(name));
-  if (it == by_key_.end()) return nullptr;
-  const Places& places = it->second;
-  if (entries_[places.first].entry.name == name) return &entries_[places.first];
-  for (uint32_t place : places.more) {
-    if (entries_[place].entry.name == name) return &entries_[place];
+std::optional<uint32_t> FolderListing::FindBy(std::string_view name, Choose choose) const {
+  if (slots_.empty()) return std::nullopt;
+  const std::string key = FoldCase(name);
+  const size_t hash = TextHash{}(key);
+  const size_t mask = slots_.size() - 1;
+  std::optional<uint32_t> variant;
+  for (size_t at = hash & mask; slots_[at].place != kFree; at = (at + 1) & mask) {
+    const Slot& slot = slots_[at];
+    const CachedEntry& e = entries_[slot.place];
+    if (slot.hash != hash || e.gone || e.key != key) continue;
+    if (e.entry.name == name) return slot.place;
+    if (!variant || slot.place < *variant) variant = slot.place;
   }
-  return choose(entries_[places.first]);
+  return choose(variant);
 }
 
-CachedEntry* FolderListing::Find(std::string_view name) {
-  return FindBy(name, [](CachedEntry& variant) { return &variant; });
+std::optional<uint32_t> FolderListing::Find(std::string_view name) const {
+  return FindBy(name, [](std::optional<uint32_t> variant) { return variant; });
 }
 
-CachedEntry* FolderListing::FindExact(std::string_view name) {
-  return FindBy(name, [](CachedEntry&) -> CachedEntry* { return nullptr; });
+std::optional<uint32_t> FolderListing::FindExact(std::string_view name) const {
+  return FindBy(name, [](std::optional<uint32_t>) { return std::optional<uint32_t>(); });
 }
 
-void FolderListing::Add(Entry entry, const std::optional<EntryInfo>& info) {
+uint32_t FolderListing::Add(Entry entry, const std::optional<EntryInfo>& info) {
   std::string key = FoldCase(entry.name);
+  auto place = static_cast<uint32_t>(entries_.size());
   entries_.push_back({std::move(entry), std::move(key), info});
-  Index(static_cast<uint32_t>(entries_.size() - 1));
+  Index(place);
+  added_.push_back(place);
+  return place;
 }
 
-void FolderListing::Remove(std::string_view name) {
-  auto it = by_key_.find(FoldCase(name));
-  if (it == by_key_.end()) return;
-  Places& places = it->second;
-  auto is_named = [&](uint32_t place) { return entries_[place].entry.name == name; };
-  if (is_named(places.first)) {
-    entries_[places.first].gone = true;
-    if (places.more.empty()) {
-      by_key_.erase(it);
-    } else {
-      places.first = places.more.front();
-      places.more.erase(places.more.begin());
-    }
-  } else {
-    auto place = std::find_if(places.more.begin(), places.more.end(), is_named);
-    if (place == places.more.end()) return;
-    entries_[*place].gone = true;
-    places.more.erase(place);
-  }
-  ++gone_;
+void FolderListing::Remove(uint32_t place) {
+  entries_[place].gone = true;
+  removed_ = true;
 }
 
 int FolderListing::NextNumber(std::string_view name) const {
@@ -132,6 +156,7 @@ FolderListing& FolderCache::Of(const std::string& folder) {
   if (it == folders_.end()) {
     it = folders_.emplace(folder, Held{FolderListing(fs_->ReadFolder(folder))}).first;
   } else if (it->second.stale) {
+    ++generation_;
     it->second = {FolderListing(fs_->ReadFolder(folder))};
   }
   return it->second.listing;
@@ -143,6 +168,7 @@ FolderListing* FolderCache::Known(std::string_view folder) {
 }
 
 void FolderCache::Made(const std::string& folder) {
+  ++generation_;
   folders_.insert_or_assign(folder, Held{FolderListing({})});
 }
 
@@ -152,11 +178,13 @@ void FolderCache::MarkStale(std::string_view folder) {
 }
 
 void FolderCache::Forget(std::string_view folder) {
+  ++generation_;
   auto it = folders_.find(folder);
   if (it != folders_.end()) folders_.erase(it);
 }
 
 void FolderCache::ForgetTree(std::string_view folder) {
+  ++generation_;
   std::erase_if(folders_, [&](const auto& item) {
     std::string_view path = item.first;
     return path.starts_with(folder) &&

@@ -26,27 +26,55 @@ struct CachedEntry {
   Entry entry;
   std::string key;                // the name folded (see FoldCase)
   std::optional<EntryInfo> info;  // where the entry was inspected this run
-  bool gone = false;              // removed since the listing was last put in order
+  bool gone = false;              // removed by the run
 };
 
 // The entries of one folder: read once, then kept true by the changes the
 // run makes, so that a run pays one listing per folder however often it
-// reads or changes it. Names are found without regard to letter case.
-// Pointers and references into it hold until its next change.
+// reads or changes it. Names are found without regard to letter case. Each
+// entry keeps its place for the life of the listing, so a place found once
+// serves every later step on that entry without a second look-up.
 class FolderListing {
  public:
   explicit FolderListing(std::vector<Entry> entries);
 
-  // Every entry in listing order: by folded name first, then byte by byte.
-  const std::vector<CachedEntry>& Entries();
-  // The entry of exactly this name if there is one, else a case variant.
-  CachedEntry* Find(std::string_view name);
-  // The entry of exactly this name, or nullptr.
-  CachedEntry* FindExact(std::string_view name);
+  // The entries still there, in listing order: by folded name first, then
+  // byte by byte. It holds until the listing's next change.
+  class Range {
+   public:
+    class Iterator {
+     public:
+      Iterator(const FolderListing* listing, const uint32_t* at) : listing_(listing), at_(at) {}
+      const CachedEntry& operator*() const { return listing_->entries_[*at_]; }
+      Iterator& operator++() {
+        ++at_;
+        return *this;
+      }
+      bool operator!=(const Iterator& other) const { return at_ != other.at_; }
 
-  // REQUIRES: no entry bears exactly this name.
-  void Add(Entry entry, const std::optional<EntryInfo>& info = std::nullopt);
-  void Remove(std::string_view name);
+     private:
+      const FolderListing* listing_;
+      const uint32_t* at_;
+    };
+    explicit Range(const FolderListing* listing) : listing_(listing) {}
+    Iterator begin() const { return {listing_, listing_->order_.data()}; }
+    Iterator end() const { return {listing_, listing_->order_.data() + listing_->order_.size()}; }
+
+   private:
+    const FolderListing* listing_;
+  };
+  Range Entries();
+
+  // The place of the entry of exactly this name if there is one, else of a
+  // case variant; nothing when no entry folds alike.
+  std::optional<uint32_t> Find(std::string_view name) const;
+  // The place of the entry of exactly this name.
+  std::optional<uint32_t> FindExact(std::string_view name) const;
+  CachedEntry& At(uint32_t place) { return entries_[place]; }
+
+  // REQUIRES: no entry bears exactly this name. Answers its place.
+  uint32_t Add(Entry entry, const std::optional<EntryInfo>& info = std::nullopt);
+  void Remove(uint32_t place);
 
   // Where the search for a free numbered variant of `name` may start: no
   // number below it was free when it was set.
@@ -54,22 +82,26 @@ class FolderListing {
   void SetNextNumber(std::string_view name, int number);
 
  private:
-  // The places in entries_ of the names that fold alike: nearly always one,
-  // so the others cost nothing.
-  struct Places {
-    uint32_t first;
-    std::vector<uint32_t> more;
+  // The index: every place under the hash of its folded name, in a flat
+  // table probed in order (a large folder is looked up once per file, and a
+  // table of nodes costs a wait on memory at every step). Places of entries
+  // gone stay in it; a look-up passes over them.
+  struct Slot {
+    size_t hash;
+    uint32_t place;
   };
+  static constexpr uint32_t kFree = UINT32_MAX;
   template <typename Choose>
-  CachedEntry* FindBy(std::string_view name, Choose choose);
+  std::optional<uint32_t> FindBy(std::string_view name, Choose choose) const;
   void Index(uint32_t place);
-  // Drops the entries gone and puts those added in their places.
-  void PutInOrder();
+  void Grow();
 
-  std::vector<CachedEntry> entries_;
-  size_t ordered_ = 0;  // entries_ before this are in listing order, the rest added since
-  size_t gone_ = 0;
-  TextMap<Places> by_key_;
+  std::vector<CachedEntry> entries_;  // by place, which never changes
+  std::vector<uint32_t> order_;       // the places in listing order, as last put in order
+  std::vector<uint32_t> added_;       // places added since
+  bool removed_ = false;              // whether an entry of order_ is gone since
+  std::vector<Slot> slots_;           // a power of two of them, at most half in use
+  size_t used_ = 0;
   TextMap<int> next_number_;  // only names numbered past 1
 };
 
@@ -84,6 +116,9 @@ class FolderCache {
   FolderListing& Of(const std::string& folder);
   // The listing of `folder` where it is known, without reading it.
   FolderListing* Known(std::string_view folder);
+  // Changes whenever a listing may have been let go or read again, so that
+  // whoever holds one knows when to look it up anew.
+  uint64_t generation() const { return generation_; }
 
   // A folder the run has just made: it holds nothing.
   void Made(const std::string& folder);
@@ -102,6 +137,7 @@ class FolderCache {
   };
   FileSystem* fs_;
   TextMap<Held> folders_;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace varnelo

@@ -78,10 +78,16 @@ bool HasControlCharacter(std::string_view path) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
-std::string NormalizePath(std::string_view path) {
-  if (path.find("//") == std::string_view::npos && (path.size() <= 1 || path.back() != '/')) {
-    return std::string(path);
+bool IsNormalPath(std::string_view path) {
+  if (path.size() > 1 && path.back() == '/') return false;
+  for (size_t i = 1; i < path.size(); ++i) {
+    if (path[i] == '/' && path[i - 1] == '/') return false;
   }
+  return true;
+}
+
+std::string NormalizePath(std::string_view path) {
+  if (IsNormalPath(path)) return std::string(path);
   std::string result;
   result.reserve(path.size());
   for (char c : path) {

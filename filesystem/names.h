@@ -32,6 +32,8 @@ bool HasControlCharacter(std::string_view path);
 // The path with every run of "/" made one, and without a trailing "/" (but
 // "/" itself stays). Two spellings of one path give one key.
 std::string NormalizePath(std::string_view path);
+// Whether NormalizePath would give `path` back unchanged.
+bool IsNormalPath(std::string_view path);
 
 // The folder part and the name part of a path, split at its last "/".
 std::string_view ParentOf(std::string_view path);

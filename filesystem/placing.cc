@@ -34,7 +34,7 @@ void FileOperations::SweepFolder(const std::string& folder, int depth) {
   for (const std::string& name : temporaries) {
     try {
       fs_->DeleteFile(JoinPath(folder, name));
-      listing->Remove(name);
+      listing->Remove(*listing->FindExact(name));
     } catch (const Failure&) {
       // Left for a later command; it is hidden and harms nothing meanwhile.
     }
@@ -62,8 +62,8 @@ std::string FileOperations::MoveInto(const std::string& source, const std::strin
   FolderListing& listing = cache_.Of(target_folder);
   for (int n = listing.NextNumber(name);; ++n) {
     std::string candidate = NumberedName(name, n);
-    if (const CachedEntry* taken = listing.Find(candidate)) {
-      std::string existing = JoinPath(target_folder, taken->entry.name);
+    if (std::optional<uint32_t> taken = listing.Find(candidate)) {
+      std::string existing = JoinPath(target_folder, listing.At(*taken).entry.name);
       if (std::optional<std::string> kept = AlreadyPlaced(from, existing)) return *kept;
       continue;
     }

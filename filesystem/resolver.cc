@@ -26,32 +26,45 @@ bool Resolver::IsBelow(std::string_view path) const {
 }
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
-  std::string path = NormalizePath(raw);
-  RefuseControlCharacters(ParentOf(path));
-  if (!IsBelow(path)) return OnDisk(std::move(path));
+  std::string normalized;
+  std::string_view path = raw;
+  if (!IsNormalPath(raw)) path = normalized = NormalizePath(raw);
+  std::string_view parent = ParentOf(path);
+  if (recent_ && recent_->generation == cache_.generation() && recent_->asked == parent) {
+    return InFolder(recent_->resolved, *recent_->listing, NameOf(path));
+  }
+  RefuseControlCharacters(parent);
+  if (!IsBelow(path)) return OnDisk(std::string(path));
   std::string folder = folder_;
-  std::string_view rest = std::string_view(path).substr(folder_ == "/" ? 1 : folder_.size() + 1);
-  for (;;) {
-    size_t slash = rest.find('/');
+  std::string_view rest = path.substr(folder_ == "/" ? 1 : folder_.size() + 1);
+  for (size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
     std::string_view name = rest.substr(0, slash);
     FolderListing& listing = cache_.Of(folder);
-    const CachedEntry* found = IsName(name) ? listing.Find(name) : nullptr;
-    if (slash == std::string_view::npos) {
-      if (!found) return {JoinPath(folder, name), std::nullopt, false, &listing};
-      const Entry& entry = found->entry;
-      return {JoinPath(folder, entry.name), entry.kind, entry.is_link, &listing};
+    std::optional<uint32_t> place = IsName(name) ? listing.Find(name) : std::nullopt;
+    if (!place || listing.At(*place).entry.kind != EntryKind::kFolder) {
+      return {std::string(path), std::nullopt, false, nullptr, std::nullopt};
     }
-    if (!found || found->entry.kind != EntryKind::kFolder) return {std::move(path), std::nullopt};
-    folder = JoinPath(folder, found->entry.name);
+    folder = JoinPath(folder, listing.At(*place).entry.name);
     rest = rest.substr(slash + 1);
   }
+  FolderListing& listing = cache_.Of(folder);
+  recent_ = RecentFolder{std::string(parent), folder, &listing, cache_.generation()};
+  return InFolder(folder, listing, rest);
+}
+
+ResolvedPath Resolver::InFolder(const std::string& folder, FolderListing& listing,
+                                std::string_view name) {
+  std::optional<uint32_t> place = IsName(name) ? listing.Find(name) : std::nullopt;
+  if (!place) return {JoinPath(folder, name), std::nullopt, false, &listing, std::nullopt};
+  const Entry& entry = listing.At(*place).entry;
+  return {JoinPath(folder, entry.name), entry.kind, entry.is_link, &listing, place};
 }
 
 ResolvedPath Resolver::OnDisk(std::string path) {
   std::optional<EntryInfo> info =
       IsName(NameOf(path)) || path == folder_ ? Look(path) : std::nullopt;
-  if (!info) return {std::move(path), std::nullopt};
-  return {std::move(path), info->kind, info->is_link};
+  if (!info) return {std::move(path), std::nullopt, false, nullptr, std::nullopt};
+  return {std::move(path), info->kind, info->is_link, nullptr, std::nullopt};
 }
 
 std::optional<EntryInfo> Resolver::Look(const std::string& path) {
@@ -70,18 +83,17 @@ std::optional<std::string> Resolver::Folder(std::string_view path) {
 }
 
 std::optional<EntryInfo> Resolver::KnownDetails(const ResolvedPath& resolved) {
-  if (!resolved.kind || !resolved.listing) return std::nullopt;
-  const CachedEntry* known = resolved.listing->FindExact(NameOf(resolved.path));
-  return known ? known->info : std::nullopt;
+  if (!resolved.place) return std::nullopt;
+  return resolved.listing->At(*resolved.place).info;
 }
 
 std::optional<EntryInfo> Resolver::Details(const ResolvedPath& resolved) {
   if (!resolved.kind) return std::nullopt;
-  if (!resolved.listing) return Look(resolved.path);
-  CachedEntry* known = resolved.listing->FindExact(NameOf(resolved.path));
-  if (known && known->info) return known->info;
+  if (!resolved.place) return Look(resolved.path);
+  CachedEntry& known = resolved.listing->At(*resolved.place);
+  if (known.info) return known.info;
   std::optional<EntryInfo> info = fs_->Inspect(resolved.path);
-  if (known && info && info->kind == known->entry.kind) known->info = info;
+  if (info && info->kind == known.entry.kind) known.info = info;
   return info;
 }
 

@@ -16,8 +16,9 @@ struct ResolvedPath {
   std::optional<EntryKind> kind;  // nothing when no entry answers to the path
   bool is_link = false;
   // The listing of the path's folder, where the run keeps one: every change
-  // at the path is told to it.
+  // at the path is told to it. `place` is the entry's in it, where found.
   FolderListing* listing = nullptr;
+  std::optional<uint32_t> place;
 };
 
 // Finds paths the way the commands expect. Below the run's folder every name
@@ -49,6 +50,7 @@ class Resolver {
 
  private:
   bool IsBelow(std::string_view path) const;
+  ResolvedPath InFolder(const std::string& folder, FolderListing& listing, std::string_view name);
   ResolvedPath OnDisk(std::string path);
   std::optional<EntryInfo> Look(const std::string& path);
 
@@ -58,6 +60,15 @@ class Resolver {
   // The run's folder is asked about with every file placed in it: it is
   // looked at once.
   std::optional<std::optional<EntryInfo>> folder_info_;
+  // The folder of the path resolved last: a command asks about one folder's
+  // names many times in a row. It holds while the cache's generation does.
+  struct RecentFolder {
+    std::string asked;     // as the path spelt it
+    std::string resolved;  // as on the disk
+    FolderListing* listing;
+    uint64_t generation;
+  };
+  std::optional<RecentFolder> recent_;
 };
 
 }  // namespace varnelo
