@@ -48,6 +48,8 @@ TEST(InstallTest, PutsProgramIconHelpAndMenuEntryUnderThePrefix) {
   EXPECT_EQ(FilesBelow(destdir), QStringList({
                                      "opt/varnelo/bin/varnelo",
                                      "opt/varnelo/share/applications/varnelo.desktop",
+                                     "opt/varnelo/share/doc/varnelo/changelog.gz",
+                                     "opt/varnelo/share/doc/varnelo/copyright",
                                      "opt/varnelo/share/icons/hicolor/48x48/apps/varnelo.png",
                                      "opt/varnelo/share/varnelo/help/index.html",
                                  }));
