@@ -4,7 +4,7 @@ CMAKE_GEN = cmake -G Ninja -Wno-dev
 
 PREFIX ?= /usr/local
 
-.PHONY: all run screenshot install test torture bench bootstrap release clean format
+.PHONY: all run screenshot install package test torture bench bootstrap release clean format
 
 all: release
 
@@ -28,6 +28,12 @@ screenshot: release
 # stages them for a package).
 install: release
 	DESTDIR="$(DESTDIR)" cmake --install build/release --prefix "$(PREFIX)"
+
+# The Debian package build/varnelo_VERSION_amd64.deb, from the same rules
+# as install but under /usr.
+package: release
+	cpack --config build/release/CPackConfig.cmake -B build/release/cpack \
+	  -D CPACK_OUTPUT_FILE_PREFIX="$(CURDIR)/build"
 
 build/test/build.ninja: | bootstrap
 	$(CMAKE_GEN) -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DVARNELO_SANITIZE=ON
