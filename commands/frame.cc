@@ -12,13 +12,14 @@ constexpr int kInternalError = 51;
 
 }  // namespace
 
-void RunCommand(const Command& command, Host& host, FileOperations& fs) {
+void RunCommand(const Command& command, Host& host, FileSystem* fs) {
   if (!host.Confirm(command.prompt, kConfirmTitle)) return;
   int failure_number = 0;
   try {
-    CommandRun run{host, fs, host.DropBoxText(), std::nullopt};
-    fs.BeginCommand(run.lj);
-    if (command.opens_folder_first) run.folder = fs.GetFolder(run.lj);
+    FileOperations ops(fs);
+    CommandRun run{host, ops, host.DropBoxText(), std::nullopt};
+    ops.BeginCommand(run.lj);
+    if (command.opens_folder_first) run.folder = ops.GetFolder(run.lj);
     command.operation(run);
     host.Report(kCompletedText);
   } catch (const Failure& failure) {

@@ -32,9 +32,11 @@ struct Command {
   void (*operation)(CommandRun& run);
 };
 
-// Runs `command` from its confirmation to its last box. Every failure ends
-// the operation at once; only the command's reported number shows a box.
-void RunCommand(const Command& command, Host& host, FileOperations& fs);
+// Runs `command` from its confirmation to its last box, on file operations
+// of its own over `fs`: nothing one run learns of the disk outlives it.
+// Every failure ends the operation at once; only the command's reported
+// number shows a box.
+void RunCommand(const Command& command, Host& host, FileSystem* fs);
 
 }  // namespace varnelo
 

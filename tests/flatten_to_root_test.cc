@@ -67,11 +67,6 @@ class FlattenToRootTest : public ::testing::Test {
   Boxes Run(const std::string& text, FileSystem* fs = FileSystem::Default()) {
     return testing::RunScripted(kFlattenToRoot, text, fs);
   }
-  Boxes Run(const std::string& text, FileOperations& ops) {
-    ScriptedHost host(text);
-    RunCommand(kFlattenToRoot, host, ops);
-    return host.boxes;
-  }
   Tree Contents() { return testing::Tree(root_.path()); }
 
   TempFolder root_;
@@ -107,8 +102,7 @@ TEST_F(FlattenToRootTest, BringsUpEveryFileByLinkAndRemovesTheSubFolders) {
   ASSERT_EQ(lstat((root_ / "m/n/c.txt").c_str(), &before), 0);
 
   ProgressHost host(root_.path());
-  FileOperations ops(FileSystem::Default());
-  RunCommand(kFlattenToRoot, host, ops);
+  RunCommand(kFlattenToRoot, host, FileSystem::Default());
   EXPECT_EQ(host.boxes, kDone);
   EXPECT_EQ(
       Contents(),
@@ -209,9 +203,8 @@ TEST_F(FlattenToRootTest, TwoRunsOnTwoFoldersBringUpOnlyTheirOwnFiles) {
   TempFolder other;
   PutFile(root_ / "a/1.txt", "1");
   PutFile(other / "b/2.txt", "2");
-  FileOperations ops(FileSystem::Default());
-  EXPECT_EQ(Run(root_.path(), ops), kDone);
-  EXPECT_EQ(Run(other.path(), ops), kDone);
+  EXPECT_EQ(Run(root_.path()), kDone);
+  EXPECT_EQ(Run(other.path()), kDone);
   EXPECT_EQ(Contents(), (Tree{{"1.txt", "1"}}));
   EXPECT_EQ(testing::Tree(other.path()), (Tree{{"2.txt", "2"}}));
 }
@@ -247,8 +240,7 @@ int InspectionsPerFile(int depth) {
   for (int i = 0; i < 100; ++i) PutFile(folder + "/f" + std::to_string(i));
   FaultyFileSystem counting;
   ScriptedHost host(root.path());
-  FileOperations ops(&counting);
-  RunCommand(kFlattenToRoot, host, ops);
+  RunCommand(kFlattenToRoot, host, &counting);
   EXPECT_EQ(testing::Tree(root.path()).size(), 100u);
   return counting.Calls(Operation::kInspect) / 100;
 }

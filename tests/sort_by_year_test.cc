@@ -55,8 +55,7 @@ class SortByYearTest : public ::testing::Test {
 
   Boxes Run(FileSystem* fs = FileSystem::Default()) {
     ScriptedHost host(root_.path());
-    FileOperations ops(fs);
-    RunCommand(kSortByYear, host, ops);
+    RunCommand(kSortByYear, host, fs);
     scratch_ = host.scratch;
     return host.boxes;
   }

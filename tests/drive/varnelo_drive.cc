@@ -8,7 +8,7 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "filesystem/file_operations.h"
+#include "filesystem/file_system.h"
 
 namespace varnelo {
 namespace {
@@ -70,8 +70,7 @@ int Main(int argc, char** argv) {
     return Usage();
   }
   DriverHost host(argv[2], cancel);
-  FileOperations fs(FileSystem::Default());
-  RunCommand(*command, host, fs);
+  RunCommand(*command, host, FileSystem::Default());
   return 0;
 }
 

@@ -6,7 +6,7 @@
 
 #include "commands/frame.h"
 #include "commands/host.h"
-#include "filesystem/file_operations.h"
+#include "filesystem/file_system.h"
 
 namespace varnelo::testing {
 
@@ -34,16 +34,15 @@ class ScriptedHost : public Host {
   bool answer_ok_;
 };
 
-// Runs `command` with the drop box holding `drop_box_text`, on a file layer
-// of its own over `fs`, answering the confirmation with OK (or Cancel), and
-// answers the boxes shown.
+// Runs `command` with the drop box holding `drop_box_text`, over `fs`,
+// answering the confirmation with OK (or Cancel), and answers the boxes
+// shown.
 inline std::vector<std::string> RunScripted(const Command& command,
                                             const std::string& drop_box_text,
                                             FileSystem* fs = FileSystem::Default(),
                                             bool ok = true) {
   ScriptedHost host(drop_box_text, ok);
-  FileOperations ops(fs);
-  RunCommand(command, host, ops);
+  RunCommand(command, host, fs);
   return host.boxes;
 }
 

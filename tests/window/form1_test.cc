@@ -35,7 +35,7 @@ class Form1Test : public ::testing::Test {
   void SetDropBox(const std::string& text) { testing::SetDropBox(form_, text); }
 
   TestDesktop desktop_;
-  Form1 form_{desktop_};
+  Form1 form_{desktop_, FileSystem::Default()};
 };
 
 struct Design {
@@ -197,7 +197,7 @@ TEST_F(Form1Test, BodyIsKeyColouredAndCutAwayWithoutCompositor) {
 TEST(Form1CompositedTest, BodyIsTransparentWhereACompositorRuns) {
   TestDesktop desktop;
   desktop.composition = true;
-  Form1 form(desktop);
+  Form1 form(desktop, FileSystem::Default());
   form.show();
   EXPECT_TRUE(form.testAttribute(Qt::WA_TranslucentBackground));
   EXPECT_TRUE(form.mask().isEmpty());

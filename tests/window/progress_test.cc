@@ -60,7 +60,8 @@ class PaintsUnderProgress : public QObject {
 // A window on the screen, with the drop box naming `folder`.
 class Window {
  public:
-  Window(const TempFolder& folder, ProgressTiming timing) : form(desktop, timing) {
+  Window(const TempFolder& folder, ProgressTiming timing)
+      : form(desktop, FileSystem::Default(), timing) {
     form.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
     SetDropBox(form, folder.path());
