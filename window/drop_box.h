@@ -18,6 +18,8 @@ inline constexpr char kPrompt[] = "请拖拽文件夹至此\r\n单独的文件�
 // together; a drag of anything else is refused. Typing and pasting edit the
 // text as in any text box.
 class DropBox : public QPlainTextEdit {
+  Q_OBJECT
+
  public:
   DropBox(QWidget* parent, FileSystem* fs);
 
@@ -39,6 +41,8 @@ class DropBox : public QPlainTextEdit {
 
 // A one-line box whose text a command writes and reads back.
 class ScratchBox : public QLineEdit {
+  Q_OBJECT
+
  public:
   using QLineEdit::QLineEdit;
 

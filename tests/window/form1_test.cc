@@ -29,8 +29,8 @@ QString TextOf(QWidget* control) {
 
 class Form1Test : public ::testing::Test {
  protected:
-  QWidget* Control(const char* name) { return testing::Control(form_, name); }
-  QPushButton* Button(const char* name) { return testing::Button(form_, name); }
+  QWidget* Control(const char* name) { return &Find<QWidget>(form_, name); }
+  QPushButton* Button(const char* name) { return &Find<QPushButton>(form_, name); }
   void Click(const char* name) { Button(name)->click(); }
   void SetDropBox(const std::string& text) { testing::SetDropBox(form_, text); }
 
@@ -85,7 +85,7 @@ TEST_F(Form1Test, LaysOutEveryControlAsDesigned) {
     EXPECT_EQ(control->focusPolicy() == Qt::NoFocus, out_of_sight);
     previous = control;
   }
-  EXPECT_EQ(static_cast<QFrame*>(Control("Picture1"))->frameWidth(), 2);
+  EXPECT_EQ(Find<QFrame>(form_, "Picture1").frameWidth(), 2);
 }
 
 TEST_F(Form1Test, ShowsThePromptWhenShownButKeepsADropAcrossRepaintsAndBoxes) {
