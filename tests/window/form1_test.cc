@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_folder.h"
 #include "tests/window/form1_controls.h"
 #include "tests/window/test_desktop.h"
@@ -163,6 +164,34 @@ TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
   EXPECT_EQ(box.buttons, QStringList({"确定"}));
   EXPECT_FALSE(box.busy_cursor);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// A failure of any number but the path's ends the command without a word;
+// the next run, on the same file system, starts afresh.
+TEST(Form1FaultTest, FailureMidCommandLeavesTheConfirmationAsTheLastBox) {
+  TempFolder folder;
+  PutFile(folder / "a.jpg");
+  FaultyFileSystem faulty;
+  faulty.FailAt(Operation::kMakeFolder, 1, kPermissionDenied);
+  TestDesktop desktop;
+  Form1 form(desktop, &faulty);
+  SetDropBox(form, folder.path());
+  QPushButton& extension_button = Find<QPushButton>(form, "Command2");
+  extension_button.click();
+
+  ASSERT_TRUE(faulty.Failed());
+  ASSERT_EQ(desktop.boxes.size(), 1u);
+  EXPECT_EQ(desktop.boxes[0].title, "请选择");
+  EXPECT_EQ(desktop.boxes[0].text, "确认按扩展名分类？");
+  EXPECT_EQ(Tree(folder.path()), (std::map<std::string, std::string>{{"a.jpg", "x"}}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(form.DropBoxText(), folder.path());
+
+  extension_button.click();
+  ASSERT_EQ(desktop.boxes.size(), 3u);
+  EXPECT_EQ(desktop.boxes[2].text, "操作已完成!!");
+  EXPECT_EQ(Tree(folder.path()),
+            (std::map<std::string, std::string>{{"jpg", "/"}, {"jpg/a.jpg", "x"}}));
 }
 
 TEST_F(Form1Test, ScratchBoxGivesBackAnyPathBytes) {
