@@ -6,13 +6,12 @@
 #include <QPlainTextEdit>
 
 #include "filesystem/file_system.h"
+#include "window/prompt.h"
 #include "window/raw_text.h"
 
 class QMimeData;
 
 namespace varnelo {
-
-inline constexpr char kPrompt[] = "请拖拽文件夹至此\r\n单独的文件不可以";
 
 // The box the user drops a folder on. A drop of files shows their paths run
 // together; a drag of anything else is refused. Typing and pasting edit the
