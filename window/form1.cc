@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "commands/commands.h"
+#include "commands/frame.h"
 #include "window/application.h"
+#include "window/drop_box.h"
 
 namespace varnelo {
 namespace {

@@ -6,15 +6,17 @@
 #include <optional>
 #include <string>
 
-#include "commands/frame.h"
 #include "commands/host.h"
 #include "filesystem/file_system.h"
 #include "window/busy_window.h"
 #include "window/desktop.h"
-#include "window/drop_box.h"
 #include "window/layered_window.h"
 
 namespace varnelo {
+
+struct Command;
+class DropBox;
+class ScratchBox;
 
 inline constexpr char kCaption[] = "Varnelo V1.0";
 

@@ -19,6 +19,7 @@
 #include "tests/window/test_desktop.h"
 #include "window/form1.h"
 #include "window/progress_dialog.h"
+#include "window/prompt.h"
 
 namespace varnelo::testing {
 namespace {
