@@ -32,9 +32,10 @@ struct Command {
   void (*operation)(CommandRun& run);
 };
 
-// Runs `command` from its confirmation to its last box, with file
-// operations of the run's own over `fs`. Every failure ends the operation at
-// once; only the command's reported number shows a box.
+// Runs `command` from its confirmation to its last box, on file operations
+// of its own over `fs`: nothing one run learns of the disk outlives it.
+// Every failure ends the operation at once; only the command's reported
+// number shows a box.
 void RunCommand(const Command& command, Host& host, FileSystem* fs);
 
 }  // namespace varnelo

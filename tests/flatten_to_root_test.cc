@@ -13,6 +13,7 @@
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
+#include "window/prompt.h"
 
 namespace varnelo {
 namespace {
@@ -172,7 +173,7 @@ TEST_F(FlattenToRootTest, PathsThatNameNoFolderChangeNothing) {
   PutFile(root_ / "a/b.txt", "b");
   PutFile(root_ / "file.txt", "f");
   Tree before = Contents();
-  EXPECT_EQ(Run("请拖拽文件夹至此\r\n单独的文件不可以"), kPathMessage);
+  EXPECT_EQ(Run(kPrompt), kPathMessage);
   EXPECT_EQ(Run(""), kPathMessage);
   EXPECT_EQ(Run("   "), kPathMessage);
   EXPECT_EQ(Run(root_ / "missing"), kSilent);

@@ -11,6 +11,7 @@
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
+#include "window/prompt.h"
 
 namespace varnelo {
 namespace {
@@ -77,8 +78,7 @@ TEST_F(SortByExtensionTest, AnExistingFolderIsReusedAndNothingInItReplaced) {
 
 TEST_F(SortByExtensionTest, AMissingFolderOnlyAsksToCheckThePath) {
   EXPECT_EQ(Run(root_ / "missing"), (std::vector<std::string>{kConfirmBox, kPathBox}));
-  EXPECT_EQ(Run("请拖拽文件夹至此\r\n单独的文件不可以"),
-            (std::vector<std::string>{kConfirmBox, kPathBox}));
+  EXPECT_EQ(Run(kPrompt), (std::vector<std::string>{kConfirmBox, kPathBox}));
   EXPECT_TRUE(Contents().empty());
 }
 

@@ -56,7 +56,7 @@ class SortByYearTest : public ::testing::Test {
   Boxes Run(FileSystem* fs = FileSystem::Default()) {
     ScriptedHost host(root_.path());
     RunCommand(kSortByYear, host, fs);
-    scratch_ = host.scratch;
+    scratch_ = host.ScratchText();
     return host.boxes;
   }
   void PutFile(const std::string& name, std::time_t modified, const std::string& content = "") {

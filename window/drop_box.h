@@ -6,18 +6,19 @@
 #include <QPlainTextEdit>
 
 #include "filesystem/file_system.h"
+#include "window/prompt.h"
 #include "window/raw_text.h"
 
 class QMimeData;
 
 namespace varnelo {
 
-inline constexpr char kPrompt[] = "请拖拽文件夹至此\r\n单独的文件不可以";
-
 // The box the user drops a folder on. A drop of files shows their paths run
 // together; a drag of anything else is refused. Typing and pasting edit the
 // text as in any text box.
 class DropBox : public QPlainTextEdit {
+  Q_OBJECT
+
  public:
   DropBox(QWidget* parent, FileSystem* fs);
 
@@ -39,6 +40,8 @@ class DropBox : public QPlainTextEdit {
 
 // A one-line box whose text a command writes and reads back.
 class ScratchBox : public QLineEdit {
+  Q_OBJECT
+
  public:
   using QLineEdit::QLineEdit;
 

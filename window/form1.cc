@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "commands/commands.h"
+#include "commands/frame.h"
 #include "window/application.h"
+#include "window/drop_box.h"
 
 namespace varnelo {
 namespace {
@@ -31,7 +33,8 @@ Control* Place(const char* name, const QRect& geometry, Arguments&&... arguments
 
 }  // namespace
 
-Form1::Form1(Desktop& desktop, ProgressTiming timing) : desktop_(desktop), timing_(timing) {
+Form1::Form1(Desktop& desktop, FileSystem* fs, ProgressTiming timing)
+    : desktop_(desktop), fs_(fs), timing_(timing) {
   setWindowTitle(kCaption);
   setFixedSize(519, 349);
   CreateControls();
@@ -41,7 +44,7 @@ Form1::Form1(Desktop& desktop, ProgressTiming timing) : desktop_(desktop), timin
 // Created in tab order. Text2, Text3 and Picture1 lie below the window's
 // bottom edge; they take no focus, so tabbing never leads out of sight.
 void Form1::CreateControls() {
-  text1_ = Place<DropBox>("Text1", {56, 40, 401, 89}, this, FileSystem::Default());
+  text1_ = Place<DropBox>("Text1", {56, 40, 401, 89}, this, fs_);
   text1_->setFont(Font("微软雅黑", 14.25));
   text1_->SetBytes("Text1");
   Place<QLineEdit>("Text2", {360, 640, 33, 25}, "Text2", this)->setFocusPolicy(Qt::NoFocus);
@@ -108,7 +111,7 @@ void Form1::Command10_Click() {
 }
 
 void Form1::Run(const Command& command) {
-  RunCommand(command, *this, FileSystem::Default());
+  RunCommand(command, *this, fs_);
   EndBusy();
 }
 

@@ -6,25 +6,28 @@
 #include <optional>
 #include <string>
 
-#include "commands/frame.h"
 #include "commands/host.h"
-#include "filesystem/file_operations.h"
+#include "filesystem/file_system.h"
 #include "window/busy_window.h"
 #include "window/desktop.h"
-#include "window/drop_box.h"
 #include "window/layered_window.h"
 
 namespace varnelo {
+
+struct Command;
+class DropBox;
+class ScratchBox;
 
 inline constexpr char kCaption[] = "Varnelo V1.0";
 
 // The program's one window: the drop box, the five command buttons and the
 // help button over a body painted in the key colour, so that only the
 // controls are seen. Dragging the body moves the window. It is the host of
-// the commands its buttons run.
+// the commands its buttons run, each run on `fs`, which the drop box too
+// asks what a dropped name stands for.
 class Form1 : public QWidget, public Host {
  public:
-  explicit Form1(Desktop& desktop, ProgressTiming timing = {});
+  Form1(Desktop& desktop, FileSystem* fs, ProgressTiming timing = {});
 
   bool Confirm(const std::string& prompt, const std::string& title) override;
   void Report(const std::string& text) override;
@@ -50,6 +53,7 @@ class Form1 : public QWidget, public Host {
   void EndBusy();
 
   Desktop& desktop_;
+  FileSystem* fs_;
   ProgressTiming timing_;
   LayeredWindow layer_{this};
   QColor m_transparencyKey;

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "filesystem/file_system.h"
 #include "window/application.h"
 #include "window/desktop.h"
 #include "window/form1.h"
@@ -8,7 +9,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   varnelo::SetUpApplication(application);
   varnelo::Desktop desktop;
-  varnelo::Form1 form(desktop);
+  varnelo::Form1 form(desktop, varnelo::FileSystem::Default());
   form.show();
   return QApplication::exec();
 }

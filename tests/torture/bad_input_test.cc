@@ -15,13 +15,12 @@
 #include "filesystem/names.h"
 #include "tests/support/temp_folder.h"
 #include "tests/torture/torture.h"
+#include "window/prompt.h"
 
 namespace varnelo::torture {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kPrompt = "请拖拽文件夹至此\r\n单独的文件不可以";
 
 // Makes `root` the root of this process, so that no path can reach beyond it.
 bool Confine(const std::string& root) {

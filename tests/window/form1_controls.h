@@ -4,25 +4,38 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <stdexcept>
 #include <string>
 
 #include "window/drop_box.h"
 
 namespace varnelo::testing {
 
-// The window's controls by name, as the tests reach them.
-inline QWidget* Control(QWidget& form, const char* name) {
-  auto* control = form.findChild<QWidget*>(name);
-  EXPECT_NE(control, nullptr) << name;
-  return control;
-}
+// Thrown where a test reaches a control that is not there as it expects:
+// the test has failed and cannot go on.
+class MissingControl : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
 
-inline QPushButton* Button(QWidget& form, const char* name) {
-  return static_cast<QPushButton*>(Control(form, name));
+// The window's control `name`, which must be a T. findChild knows a kind by
+// its meta-object, so every control class of the window declares Q_OBJECT:
+// else a plain text box would pass for a DropBox. Call it from the test's
+// body, not from code the event loop runs, as it ends the test by throwing.
+template <typename T>
+T& Find(QWidget& form, const char* name) {
+  if (T* control = form.findChild<T*>(name, Qt::FindDirectChildrenOnly)) return *control;
+  QWidget* other = form.findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+  std::string problem = other == nullptr
+                            ? std::string("no control ") + name
+                            : std::string(name) + " is a " + other->metaObject()->className() +
+                                  ", not a " + T::staticMetaObject.className();
+  ADD_FAILURE() << problem;
+  throw MissingControl(problem);
 }
 
 inline void SetDropBox(QWidget& form, const std::string& text) {
-  static_cast<DropBox*>(Control(form, "Text1"))->SetBytes(QByteArray::fromStdString(text));
+  Find<DropBox>(form, "Text1").SetBytes(QByteArray::fromStdString(text));
 }
 
 }  // namespace varnelo::testing

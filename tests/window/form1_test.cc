@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_folder.h"
 #include "tests/window/form1_controls.h"
 #include "tests/window/test_desktop.h"
@@ -29,13 +30,13 @@ QString TextOf(QWidget* control) {
 
 class Form1Test : public ::testing::Test {
  protected:
-  QWidget* Control(const char* name) { return testing::Control(form_, name); }
-  QPushButton* Button(const char* name) { return testing::Button(form_, name); }
+  QWidget* Control(const char* name) { return &Find<QWidget>(form_, name); }
+  QPushButton* Button(const char* name) { return &Find<QPushButton>(form_, name); }
   void Click(const char* name) { Button(name)->click(); }
   void SetDropBox(const std::string& text) { testing::SetDropBox(form_, text); }
 
   TestDesktop desktop_;
-  Form1 form_{desktop_};
+  Form1 form_{desktop_, FileSystem::Default()};
 };
 
 struct Design {
@@ -85,7 +86,7 @@ TEST_F(Form1Test, LaysOutEveryControlAsDesigned) {
     EXPECT_EQ(control->focusPolicy() == Qt::NoFocus, out_of_sight);
     previous = control;
   }
-  EXPECT_EQ(static_cast<QFrame*>(Control("Picture1"))->frameWidth(), 2);
+  EXPECT_EQ(Find<QFrame>(form_, "Picture1").frameWidth(), 2);
 }
 
 TEST_F(Form1Test, ShowsThePromptWhenShownButKeepsADropAcrossRepaintsAndBoxes) {
@@ -165,6 +166,34 @@ TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+// A failure of any number but the path's ends the command without a word;
+// the next run, on the same file system, starts afresh.
+TEST(Form1FaultTest, FailureMidCommandLeavesTheConfirmationAsTheLastBox) {
+  TempFolder folder;
+  PutFile(folder / "a.jpg");
+  FaultyFileSystem faulty;
+  faulty.FailAt(Operation::kMakeFolder, 1, kPermissionDenied);
+  TestDesktop desktop;
+  Form1 form(desktop, &faulty);
+  SetDropBox(form, folder.path());
+  QPushButton& extension_button = Find<QPushButton>(form, "Command2");
+  extension_button.click();
+
+  ASSERT_TRUE(faulty.Failed());
+  ASSERT_EQ(desktop.boxes.size(), 1u);
+  EXPECT_EQ(desktop.boxes[0].title, "请选择");
+  EXPECT_EQ(desktop.boxes[0].text, "确认按扩展名分类？");
+  EXPECT_EQ(Tree(folder.path()), (std::map<std::string, std::string>{{"a.jpg", "x"}}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(form.DropBoxText(), folder.path());
+
+  extension_button.click();
+  ASSERT_EQ(desktop.boxes.size(), 3u);
+  EXPECT_EQ(desktop.boxes[2].text, "操作已完成!!");
+  EXPECT_EQ(Tree(folder.path()),
+            (std::map<std::string, std::string>{{"jpg", "/"}, {"jpg/a.jpg", "x"}}));
+}
+
 TEST_F(Form1Test, ScratchBoxGivesBackAnyPathBytes) {
   for (std::string path : {"/tmp/中文 名", "/tmp/a\xff\xfe b", "/tmp/line\nbreak"}) {
     form_.SetScratchText(path);
@@ -197,7 +226,7 @@ TEST_F(Form1Test, BodyIsKeyColouredAndCutAwayWithoutCompositor) {
 TEST(Form1CompositedTest, BodyIsTransparentWhereACompositorRuns) {
   TestDesktop desktop;
   desktop.composition = true;
-  Form1 form(desktop);
+  Form1 form(desktop, FileSystem::Default());
   form.show();
   EXPECT_TRUE(form.testAttribute(Qt::WA_TranslucentBackground));
   EXPECT_TRUE(form.mask().isEmpty());

@@ -19,6 +19,7 @@
 #include "tests/window/test_desktop.h"
 #include "window/form1.h"
 #include "window/progress_dialog.h"
+#include "window/prompt.h"
 
 namespace varnelo::testing {
 namespace {
@@ -60,7 +61,8 @@ class PaintsUnderProgress : public QObject {
 // A window on the screen, with the drop box naming `folder`.
 class Window {
  public:
-  Window(const TempFolder& folder, ProgressTiming timing) : form(desktop, timing) {
+  Window(const TempFolder& folder, ProgressTiming timing)
+      : form(desktop, FileSystem::Default(), timing), text1(Find<DropBox>(form, "Text1")) {
     form.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
     SetDropBox(form, folder.path());
@@ -77,7 +79,7 @@ class Window {
       showing = OpenDialog() != nullptr;
       meanwhile();
     });
-    Button(form, button)->click();
+    Find<QPushButton>(form, button).click();
     working = false;
     QCoreApplication::processEvents();
     return showing;
@@ -87,7 +89,7 @@ class Window {
   bool DropOnBox(const TempFolder& folder) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.path()))});
-    QWidget* target = static_cast<DropBox*>(Control(form, "Text1"))->viewport();
+    QWidget* target = text1.viewport();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -97,6 +99,7 @@ class Window {
 
   TestDesktop desktop;
   Form1 form;
+  DropBox& text1;
 };
 
 QString NameShown(ProgressDialog& dialog) { return dialog.findChild<QLabel*>("Name")->text(); }
@@ -108,6 +111,8 @@ TEST(ProgressTest, LongCommandShowsProgressRefusesInputAndEndsAsAQuickOne) {
   Window slow(slow_folder, kAtOnce);
   PaintsUnderProgress paints(slow.form);
   bool dropped = true;
+  QPushButton& type_button = Find<QPushButton>(slow.form, "Command4");
+  QPushButton& year_button = Find<QPushButton>(slow.form, "Command5");
   ASSERT_TRUE(slow.Press("Command2", [&] {
     ProgressDialog* dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
@@ -117,10 +122,9 @@ TEST(ProgressTest, LongCommandShowsProgressRefusesInputAndEndsAsAQuickOne) {
     QString name = NameShown(*dialog);
     EXPECT_TRUE(name.endsWith(".jpg") || name.endsWith(".txt")) << name.toStdString();
     QWindow* window = slow.form.windowHandle();
-    QPoint type_button = Button(slow.form, "Command4")->geometry().center();
-    QTest::mouseClick(window, Qt::LeftButton, {}, type_button);
-    QTest::mouseClick(Button(slow.form, "Command4"), Qt::LeftButton);
-    QTest::keyClick(Button(slow.form, "Command5"), Qt::Key_Space);
+    QTest::mouseClick(window, Qt::LeftButton, {}, type_button.geometry().center());
+    QTest::mouseClick(&type_button, Qt::LeftButton);
+    QTest::keyClick(&year_button, Qt::Key_Space);
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(10, 300));
     dropped = slow.DropOnBox(other);
     EXPECT_FALSE(slow.form.close());
@@ -150,13 +154,13 @@ TEST(ProgressTest, QuickCommandShowsNothingAndDropsInputQueuedMeanwhile) {
   TempFolder folder, other;
   PutFile(folder / "a.jpg");
   Window window(folder, ProgressTiming{});
-  QPushButton* type_button = Button(window.form, "Command4");
+  QPushButton* type_button = &Find<QPushButton>(window.form, "Command4");
   QPointF center = type_button->rect().center();
   for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
     QCoreApplication::postEvent(type_button, new QMouseEvent(type, center, center, Qt::LeftButton,
                                                              Qt::LeftButton, Qt::NoModifier));
   }
-  QCoreApplication::postEvent(Button(window.form, "Command5"),
+  QCoreApplication::postEvent(&Find<QPushButton>(window.form, "Command5"),
                               new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
 
   EXPECT_FALSE(window.Press("Command2", [] {}));

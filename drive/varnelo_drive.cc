@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "commands/answering_host.h"
 #include "commands/commands.h"
 #include "filesystem/file_system.h"
 
@@ -29,28 +30,17 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
-class DriverHost : public Host {
+// Each box goes out as it is shown, so that a run killed midway has told
+// what it showed before.
+class PrintingHost : public AnsweringHost {
  public:
-  DriverHost(std::string folder, bool cancel) : folder_(std::move(folder)), cancel_(cancel) {}
+  using AnsweringHost::AnsweringHost;
 
-  bool Confirm(const std::string& prompt, const std::string& title) override {
-    Print(title, prompt);
-    return !cancel_;
-  }
-  void Report(const std::string& text) override { Print("", text); }
-  std::string DropBoxText() override { return folder_; }
-  void SetScratchText(const std::string& text) override { scratch_ = text; }
-  std::string ScratchText() override { return scratch_; }
-
- private:
-  static void Print(const std::string& title, const std::string& text) {
+ protected:
+  void Shown(const std::string& title, const std::string& text) override {
     std::printf("box\t%s\t%s\n", Escaped(title).c_str(), Escaped(text).c_str());
     std::fflush(stdout);
   }
-
-  std::string folder_;
-  bool cancel_;
-  std::string scratch_;
 };
 
 int Usage() {
@@ -69,7 +59,7 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "varnelo-drive: there is no command \"%s\"\n", argv[1]);
     return Usage();
   }
-  DriverHost host(argv[2], cancel);
+  PrintingHost host(argv[2], !cancel);
   RunCommand(*command, host, FileSystem::Default());
   return 0;
 }
