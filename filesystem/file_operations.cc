@@ -275,6 +275,18 @@ PictureSize FileOperations::ReadPictureSize(const std::string& path) {
   }
 }
 
+std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
+  RefuseControlCharacters(path);
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  try {
+    return fs_->ReadFile(entry.path, limit);
+  } catch (const Failure& failure) {
+    RefuseIfGone(entry, failure);
+    throw;
+  }
+}
+
 void FileOperations::DeleteFolder(const std::string& path) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);

@@ -131,6 +131,10 @@ class FileOperations {
   // picture whose size can be read.
   PictureSize ReadPictureSize(const std::string& path);
 
+  // Up to `limit` bytes from the start of the plain file at `path`, fewer
+  // only where the file ends: kFileNotFound when no file is there.
+  std::string ReadStart(const std::string& path, size_t limit);
+
   // The first of "name", "name (2)", "name (3)", ... (see NumberedName) that
   // no entry of `folder` bears in any letter case.
   std::string FreeName(const std::string& folder, const std::string& name);

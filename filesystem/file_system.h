@@ -87,7 +87,9 @@ class FileSystem {
   // Creates `path`, or empties it, and writes `data` into it.
   virtual void WriteFile(const std::string& path, std::string_view data) = 0;
 
-  // Up to `limit` bytes from the start of the file `path`.
+  // Up to `limit` bytes from the start of the file `path`, fewer only where
+  // the file ends. Fails with kPathFileAccessError for anything but a
+  // regular file.
   virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
 
   // The size of the picture in the file `path` (its first image where it
