@@ -263,18 +263,6 @@ File FileOperations::GetFile(const std::string& path) {
   return {entry.path, AttributesOf(NameOf(entry.path), *info), info->mtime};
 }
 
-PictureSize FileOperations::ReadPictureSize(const std::string& path) {
-  RefuseControlCharacters(path);
-  ResolvedPath entry = resolver_.Resolve(path);
-  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
-  try {
-    return fs_->ReadPictureSize(entry.path);
-  } catch (const Failure& failure) {
-    RefuseIfGone(entry, failure);
-    throw;
-  }
-}
-
 std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   RefuseControlCharacters(path);
   ResolvedPath entry = resolver_.Resolve(path);

@@ -126,11 +126,6 @@ class FileOperations {
   bool PruneFolder(const std::string& path,
                    const std::function<bool(const std::string& file)>& remove);
 
-  // The size of the picture in the file at `path`, read from its header:
-  // kFileNotFound when no file is there, kInvalidPicture when it holds no
-  // picture whose size can be read.
-  PictureSize ReadPictureSize(const std::string& path);
-
   // Up to `limit` bytes from the start of the plain file at `path`, fewer
   // only where the file ends: kFileNotFound when no file is there.
   std::string ReadStart(const std::string& path, size_t limit);

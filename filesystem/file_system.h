@@ -27,12 +27,6 @@ struct Entry {
   bool operator==(const Entry&) const = default;
 };
 
-// A picture's own size in pixels.
-struct PictureSize {
-  int width;
-  int height;
-};
-
 struct EntryInfo {
   EntryKind kind;
   bool is_link;
@@ -91,12 +85,6 @@ class FileSystem {
   // the file ends. Fails with kPathFileAccessError for anything but a
   // regular file.
   virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
-
-  // The size of the picture in the file `path` (its first image where it
-  // holds several), read from the file's header: the picture is not decoded,
-  // so a large one costs no more than a small one. Fails with kInvalidPicture
-  // for a file that holds no picture whose size can be read.
-  virtual PictureSize ReadPictureSize(const std::string& path) = 0;
 };
 
 // Forwards every call to another instance, so that a test needs to override
@@ -126,9 +114,6 @@ class FileSystemWrapper : public FileSystem {
   }
   std::string ReadFile(const std::string& path, size_t limit) override {
     return target_->ReadFile(path, limit);
-  }
-  PictureSize ReadPictureSize(const std::string& path) override {
-    return target_->ReadPictureSize(path);
   }
 
  private:

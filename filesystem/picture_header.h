@@ -2,18 +2,28 @@
 #define VARNELO_FILESYSTEM_PICTURE_HEADER_H_
 
 #include <optional>
+#include <string_view>
 
-#include "filesystem/file_system.h"
+#include "filesystem/picture_size.h"
 
 namespace varnelo {
 
-// The size of the picture in the open file `fd`, of its first image where it
-// holds several, as its header tells it; nothing when the file holds no
-// picture of a kind we read (bmp, jpeg, gif, ico, tiff, png and the other
-// kinds Qt's image plugins know) or its header is damaged. Reads the file
-// from its start, where a newly opened `fd` stands; the picture itself is
-// never decoded. Leaves `fd` open.
-std::optional<PictureSize> PictureSizeFromHeader(int fd);
+// What the header readers made of the first bytes of a file.
+struct HeaderReading {
+  // The size of the picture, of its first image where it holds several;
+  // nothing when the bytes hold no picture of a kind we read (bmp, jpeg,
+  // gif, ico, tiff, png and the other kinds Qt's image plugins know) or its
+  // header is damaged.
+  std::optional<PictureSize> size;
+  // Whether more of the file may tell another answer: a reader needed bytes
+  // past those it was given. Without it, the answer is the one the whole
+  // file gives.
+  bool wants_more = false;
+};
+
+// Reads the picture size from `head`, the start of a file or all of it, as
+// its header tells it; the picture itself is never decoded.
+HeaderReading ReadHeader(std::string_view head);
 
 }  // namespace varnelo
 

@@ -4,11 +4,12 @@
 #include <limits>
 
 #include "filesystem/failure.h"
+#include "filesystem/picture_size.h"
 
 namespace varnelo {
 
 BoxSize MeasurePicture(FileOperations& fs, const std::string& path) {
-  PictureSize picture = fs.ReadPictureSize(path);
+  PictureSize picture = ReadPictureSize(fs, path);
   // The box reports single-precision sizes; the sum is made wide first so
   // that no picture width can overflow it.
   return {static_cast<float>(int64_t{picture.width} + 2 * kPictureBoxFrame),

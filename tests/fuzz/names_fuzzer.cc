@@ -67,7 +67,6 @@ class MemoryFolder : public FileSystem {
   void CopyFile(const std::string&, const std::string&) override { Untouched(); }
   void WriteFile(const std::string&, std::string_view) override { Untouched(); }
   std::string ReadFile(const std::string&, size_t) override { Untouched(); }
-  PictureSize ReadPictureSize(const std::string&) override { Untouched(); }
 
  private:
   [[noreturn]] static void Untouched() {

@@ -32,7 +32,6 @@ constexpr NamedOperation kOperations[] = {
     {Operation::kCopyFile, "copy"},
     {Operation::kWriteFile, "write"},
     {Operation::kReadFile, "read"},
-    {Operation::kReadPictureSize, "picture-size"},
 };
 
 // The numbers a disk gives: permission denied, disk full, a file in use; and
