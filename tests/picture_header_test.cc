@@ -1,4 +1,4 @@
-#include "filesystem/picture_header.h"
+#include "pictures/picture_header.h"
 
 #include <gtest/gtest.h>
 

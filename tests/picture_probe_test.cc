@@ -1,4 +1,4 @@
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 #include <gtest/gtest.h>
 

@@ -19,7 +19,7 @@
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 namespace varnelo {
 namespace {

@@ -1,5 +1,5 @@
-#ifndef VARNELO_FILESYSTEM_PICTURE_SIZE_H_
-#define VARNELO_FILESYSTEM_PICTURE_SIZE_H_
+#ifndef VARNELO_PICTURES_PICTURE_SIZE_H_
+#define VARNELO_PICTURES_PICTURE_SIZE_H_
 
 #include <string>
 
@@ -24,4 +24,4 @@ PictureSize ReadPictureSize(FileOperations& fs, const std::string& path);
 
 }  // namespace varnelo
 
-#endif  // VARNELO_FILESYSTEM_PICTURE_SIZE_H_
+#endif  // VARNELO_PICTURES_PICTURE_SIZE_H_

@@ -1,10 +1,10 @@
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 #include <cmath>
 #include <limits>
 
 #include "filesystem/failure.h"
-#include "filesystem/picture_size.h"
+#include "pictures/picture_size.h"
 
 namespace varnelo {
 

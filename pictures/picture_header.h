@@ -1,10 +1,10 @@
-#ifndef VARNELO_FILESYSTEM_PICTURE_HEADER_H_
-#define VARNELO_FILESYSTEM_PICTURE_HEADER_H_
+#ifndef VARNELO_PICTURES_PICTURE_HEADER_H_
+#define VARNELO_PICTURES_PICTURE_HEADER_H_
 
 #include <optional>
 #include <string_view>
 
-#include "filesystem/picture_size.h"
+#include "pictures/picture_size.h"
 
 namespace varnelo {
 
@@ -27,4 +27,4 @@ HeaderReading ReadHeader(std::string_view head);
 
 }  // namespace varnelo
 
-#endif  // VARNELO_FILESYSTEM_PICTURE_HEADER_H_
+#endif  // VARNELO_PICTURES_PICTURE_HEADER_H_
