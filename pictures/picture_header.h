@@ -22,7 +22,9 @@ struct HeaderReading {
 };
 
 // Reads the picture size from `head`, the start of a file or all of it, as
-// its header tells it; the picture itself is never decoded.
+// its header tells it; the picture itself is never decoded. The readers
+// behind it are the platform's: each platform's build has a file of its own
+// that defines this.
 HeaderReading ReadHeader(std::string_view head);
 
 }  // namespace varnelo

@@ -16,10 +16,9 @@ struct PictureSize {
 // The size of the picture in the file at `path` (its first image where it
 // holds several), learnt from the file's header: the picture is not decoded,
 // so a large one costs no more than a small one. The file is read through
-// `fs` alone, and its failures pass unchanged (kFileNotFound when no file is
-// there); kInvalidPicture for a file that holds no picture whose size can be
-// read. Each platform defines this in a file of its own, with the picture
-// readers it has.
+// `fs` alone, and only as far as its header needs; its failures pass
+// unchanged (kFileNotFound when no file is there). kInvalidPicture for a
+// file that holds no picture whose size can be read.
 PictureSize ReadPictureSize(FileOperations& fs, const std::string& path);
 
 }  // namespace varnelo
