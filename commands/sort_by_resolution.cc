@@ -9,7 +9,7 @@
 #include "commands/commands.h"
 #include "commands/extension.h"
 #include "filesystem/names.h"
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 namespace varnelo {
 namespace {

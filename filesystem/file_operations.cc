@@ -202,11 +202,11 @@ File FileOperations::GetFile(const std::string& path) {
   return {entry.path, AttributesOf(NameOf(entry.path), *info), info->mtime};
 }
 
-PictureSize FileOperations::ReadPictureSize(const std::string& path) {
+std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
   try {
-    return fs_->ReadPictureSize(entry.path);
+    return fs_->ReadFile(entry.path, limit);
   } catch (const Failure& failure) {
     RefuseIfGone(entry, failure);
     throw;

@@ -123,10 +123,9 @@ class FileOperations {
   // folder is gone.
   bool PruneFolder(const std::string& path);
 
-  // The size of the picture in the file at `path`, read from its header:
-  // kFileNotFound when no file is there, kInvalidPicture when it holds no
-  // picture whose size can be read.
-  PictureSize ReadPictureSize(const std::string& path);
+  // Up to `limit` bytes from the start of the plain file at `path`, fewer
+  // only where the file ends: kFileNotFound when no file is there.
+  std::string ReadStart(const std::string& path, size_t limit);
 
   // The first of "name", "name (2)", "name (3)", ... (see NumberedName) that
   // no entry of `folder` bears in any letter case.

@@ -28,12 +28,6 @@ struct Entry {
   bool operator==(const Entry&) const = default;
 };
 
-// A picture's own size in pixels.
-struct PictureSize {
-  int width;
-  int height;
-};
-
 struct EntryInfo {
   EntryKind kind;
   bool is_link;
@@ -107,18 +101,14 @@ class FileSystem {
   // Creates the file `path` holding `data`: kNameTaken when `path` exists.
   virtual Outcome WriteFile(const std::string& path, std::string_view data) = 0;
 
-  // Up to `limit` bytes from the start of the regular file `path`.
+  // Up to `limit` bytes from the start of the file `path`, fewer only where
+  // the file ends. Fails with kPathFileAccessError for anything but a
+  // regular file.
   virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
 
   // Makes the names in `folder` as lasting as the files they name, so that a
   // source may be deleted once its whole copy is named.
   virtual void SyncFolder(const std::string& folder) = 0;
-
-  // The size of the picture in the file `path` (its first image where it
-  // holds several), read from the file's header: the picture is not decoded,
-  // so a large one costs no more than a small one. Fails with kInvalidPicture
-  // for a file that holds no picture whose size can be read.
-  virtual PictureSize ReadPictureSize(const std::string& path) = 0;
 };
 
 // Forwards every call to another instance, so that a test needs to override
@@ -152,9 +142,6 @@ class FileSystemWrapper : public FileSystem {
     return target_->ReadFile(path, limit);
   }
   void SyncFolder(const std::string& folder) override { target_->SyncFolder(folder); }
-  PictureSize ReadPictureSize(const std::string& path) override {
-    return target_->ReadPictureSize(path);
-  }
 
  private:
   FileSystem* target_;

@@ -11,7 +11,6 @@
 
 #include "filesystem/failure.h"
 #include "filesystem/file_system.h"
-#include "filesystem/picture_header.h"
 
 namespace varnelo {
 namespace {
@@ -251,8 +250,14 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::string ReadFile(const std::string& path, size_t limit) override {
+    // Not blocking, so a FIFO that took a file's place cannot hang the
+    // command, and refused before a byte of it or of a device is read.
     FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) Fail("read " + path);
+    struct stat info;
+    if (fstat(file.get(), &info) != 0) Fail("read " + path);
+    if (!S_ISREG(info.st_mode))
+      throw Failure(kPathFileAccessError, "read " + path + ": not a file");
     std::string data(limit, '\0');
     size_t got = 0;
     while (got < limit) {
@@ -264,18 +269,6 @@ class PosixFileSystem : public FileSystem {
     }
     data.resize(got);
     return data;
-  }
-
-  PictureSize ReadPictureSize(const std::string& path) override {
-    // Not blocking, so a FIFO that took a file's place cannot hang the command.
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0) Fail("open " + path);
-    struct stat info;
-    if (fstat(file.get(), &info) != 0) Fail("inspect " + path);
-    std::optional<PictureSize> size;
-    if (S_ISREG(info.st_mode)) size = PictureSizeFromHeader(file.get());
-    if (!size) throw Failure(kInvalidPicture, "no picture size in " + path);
-    return *size;
   }
 };
 

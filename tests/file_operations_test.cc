@@ -319,6 +319,21 @@ TEST_F(FileOperationsTest, AFileGoneSinceTheListingFailsAsMissingAndOneComeSince
   EXPECT_EQ(next_run.MoveInto(root_ / "new.txt", root_ / "txt", "new.txt"), root_ / "txt/new.txt");
 }
 
+TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
+  PutFile(root_ / "a.txt", "0123456789");
+  PutFile(root_ / "fifo.txt");
+  ASSERT_EQ(symlink("a.txt", (root_ / "link.txt").c_str()), 0);
+  ops_.GetFolder(root_.path()).Files();
+  EXPECT_EQ(ops_.ReadStart(root_ / "A.TXT", 4), "0123");
+  EXPECT_EQ(ops_.ReadStart(root_ / "a.txt", 100), "0123456789");
+  EXPECT_EQ(FailureOf([&] { ops_.ReadStart(root_ / "missing.txt", 4); }), kFileNotFound);
+  EXPECT_NE(FailureOf([&] { ops_.ReadStart(root_ / "link.txt", 4); }), 0) << "never followed";
+  // A FIFO that took a listed file's place is refused, without waiting for a writer.
+  unlink((root_ / "fifo.txt").c_str());
+  ASSERT_EQ(mkfifo((root_ / "fifo.txt").c_str(), 0600), 0);
+  EXPECT_EQ(FailureOf([&] { ops_.ReadStart(root_ / "fifo.txt", 4); }), kPathFileAccessError);
+}
+
 TEST_F(FileOperationsTest, NamesThatAreNotUtf8SurviveAMove) {
   std::string name = "caf\xe9.txt";
   PutFile(root_ / name, "latin-1");

@@ -1,12 +1,18 @@
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "filesystem/failure.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/pictures.h"
 #include "tests/support/temp_folder.h"
 
@@ -18,6 +24,50 @@ using testing::PutFile;
 using testing::PutPicture;
 using testing::TempFolder;
 
+// A JPEG whose frame header follows `filler` bytes of application data, as
+// a camera puts its own data before it.
+std::string JpegAfterAppData(size_t filler) {
+  std::string segments;
+  for (size_t left = filler; left > 0;) {
+    size_t part = std::min<size_t>(left, 65533);
+    segments += std::string("\xFF\xE2", 2) + static_cast<char>((part + 2) >> 8) +
+                static_cast<char>((part + 2) & 0xff) + std::string(part, 'x');
+    left -= part;
+  }
+  return PictureBytes(300, 200, "jpeg").insert(2, segments);
+}
+
+std::string Encoded(const QImage& picture, const char* kind, int compression = -1) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, kind);
+  writer.setCompression(compression);
+  EXPECT_TRUE(writer.write(picture));
+  return bytes.toStdString();
+}
+
+// A TIFF with its directory after its data, where its writer puts it.
+std::string UncompressedTiff(int width, int height) {
+  QImage picture(width, height, QImage::Format_Grayscale8);
+  picture.fill(99);
+  return Encoded(picture, "tiff", 0);
+}
+
+// A PNG with `length` bytes of text that hardly compresses before its data.
+std::string PngAfterText(int length) {
+  QImage picture(300, 200, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QString text;
+  unsigned state = 12345;
+  for (int i = 0; i < length; ++i) {
+    state = state * 1103515245 + 12345;
+    text += QChar('a' + (state >> 16) % 26);
+  }
+  picture.setText("note", text);
+  return Encoded(picture, "png");
+}
+
 class PictureProbeTest : public ::testing::Test {
  protected:
   // "width x height" as GetPictureSize tells it.
@@ -27,6 +77,20 @@ class PictureProbeTest : public ::testing::Test {
     FileOperations fs(FileSystem::Default(), root_.path());
     EXPECT_EQ(GetPictureSize(fs, root_ / name, width, height), "");
     return std::to_string(width) + "x" + std::to_string(height);
+  }
+  // The size measured, or the failure, and after how many reads of the file.
+  std::string MeasuredInReads(const std::string& name) {
+    testing::FaultyFileSystem counting;
+    FileOperations fs(&counting, root_.path());
+    std::string told;
+    try {
+      BoxSize box = MeasurePicture(fs, root_ / name);
+      told =
+          std::to_string(RoundToInt32(box.width)) + "x" + std::to_string(RoundToInt32(box.height));
+    } catch (const Failure& failure) {
+      told = "failure " + std::to_string(failure.number());
+    }
+    return told + " in " + std::to_string(counting.Calls(testing::Operation::kReadFile));
   }
   int FailureOf(const std::string& name) {
     try {
@@ -72,6 +136,25 @@ TEST_F(PictureProbeTest, ReadsOnlyTheHeaderOfALargePicture) {
   PutFile(root_ / "48mp.jpg", PictureBytes(8000, 6000, "jpeg").substr(0, 1024));
   EXPECT_EQ(Measure("48mp.png"), "8004x6004");
   EXPECT_EQ(Measure("48mp.jpg"), "8004x6004");
+}
+
+// Most headers lie in the first read; one past it is read again at growing
+// lengths, until the file ends or up to a bound.
+TEST_F(PictureProbeTest, AHeaderBeyondTheFirstReadsIsStillMeasured) {
+  PutFile(root_ / "small.jpg", JpegAfterAppData(1000));
+  PutFile(root_ / "camera.jpg", JpegAfterAppData(300000));
+  PutFile(root_ / "cut.jpg", JpegAfterAppData(300000).substr(0, 100000));
+  PutFile(root_ / "far.jpg", JpegAfterAppData(17 << 20));
+  PutFile(root_ / "text.png", PngAfterText(200000));
+  PutFile(root_ / "late.tif", UncompressedTiff(1000, 1000));
+  PutFile(root_ / "noise.gif", std::string(100000, 'x'));
+  EXPECT_EQ(MeasuredInReads("small.jpg"), "304x204 in 1");
+  EXPECT_EQ(MeasuredInReads("camera.jpg"), "304x204 in 4");
+  EXPECT_EQ(MeasuredInReads("cut.jpg"), "failure 481 in 3") << "a short read: the file ended";
+  EXPECT_EQ(MeasuredInReads("far.jpg"), "failure 481 in 6") << "read no further than the bound";
+  EXPECT_EQ(MeasuredInReads("text.png"), "304x204 in 3");
+  EXPECT_EQ(MeasuredInReads("late.tif"), "1004x1004 in 4");
+  EXPECT_EQ(MeasuredInReads("noise.gif"), "failure 481 in 1");
 }
 
 TEST_F(PictureProbeTest, WhatHoldsNoReadableSizeFailsAsAnInvalidPicture) {

@@ -27,15 +27,17 @@ const std::string kConfirmBox = "请选择|确认按照片像素分类？";
 const std::string kDoneBox = "|操作已完成!!";
 const std::string kPathBox = "|请确认路径是否正确!!";
 
-// Tells every picture's size as `size`, whatever the file holds.
+// Every file starts as a picture of `width` x `height`, whatever it holds.
 class FixedSizeFileSystem : public FileSystemWrapper {
  public:
-  explicit FixedSizeFileSystem(PictureSize size)
-      : FileSystemWrapper(FileSystem::Default()), size_(size) {}
-  PictureSize ReadPictureSize(const std::string&) override { return size_; }
+  FixedSizeFileSystem(int width, int height)
+      : FileSystemWrapper(FileSystem::Default()), header_(testing::JpegHeader(width, height)) {}
+  std::string ReadFile(const std::string&, size_t limit) override {
+    return header_.substr(0, limit);
+  }
 
  private:
-  PictureSize size_;
+  std::string header_;
 };
 
 class SortByResolutionTest : public ::testing::Test {
@@ -128,7 +130,7 @@ TEST_F(SortByResolutionTest, AnUnreadablePictureEndsTheCommandThere) {
   EXPECT_EQ(Contents(), (Paths{"320p图片及以下/", "320p图片及以下/a.png", "b.jpg", "c.png"}));
 
   testing::FaultyFileSystem faulty;
-  faulty.FailAt(testing::Operation::kReadPictureSize, 1, kPermissionDenied);
+  faulty.FailAt(testing::Operation::kReadFile, 1, kPermissionDenied);
   EXPECT_EQ(Run(root_.path(), &faulty), (Boxes{kConfirmBox}));
   EXPECT_EQ(Contents().size(), 4u);
 }
@@ -136,14 +138,14 @@ TEST_F(SortByResolutionTest, AnUnreadablePictureEndsTheCommandThere) {
 TEST_F(SortByResolutionTest, APixelCountBeyond32BitsEndsTheCommandThere) {
   PutFile(root_ / "a.png");
   PutFile(root_ / "b.jpg");
-  FixedSizeFileSystem largest({46336, 46336});  // 46340 x 46340 still fits
+  FixedSizeFileSystem largest(46336, 46336);  // 46340 x 46340 still fits
   EXPECT_EQ(Run(root_.path(), &largest), (Boxes{kConfirmBox, kDoneBox}));
   EXPECT_EQ(Contents(),
             (Paths{"4100万像素及以上/", "4100万像素及以上/a.png", "4100万像素及以上/b.jpg"}));
 
   PutFile(root_ / "c.png");
   PutFile(root_ / "d.jpg");
-  FixedSizeFileSystem too_large({46337, 46337});
+  FixedSizeFileSystem too_large(46337, 46337);
   EXPECT_EQ(Run(root_.path(), &too_large), (Boxes{kConfirmBox}));
   ASSERT_EQ(std::remove((root_ / "c.png").c_str()), 0);
   EXPECT_EQ(Run(root_.path(), &too_large), (Boxes{kConfirmBox}));

@@ -19,7 +19,7 @@
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 namespace varnelo {
 namespace {
@@ -68,7 +68,6 @@ class MemoryFolder : public FileSystem {
   Outcome WriteFile(const std::string&, std::string_view) override { Untouched(); }
   std::string ReadFile(const std::string&, size_t) override { Untouched(); }
   void SyncFolder(const std::string&) override { Untouched(); }
-  PictureSize ReadPictureSize(const std::string&) override { Untouched(); }
 
  private:
   [[noreturn]] static void Untouched() {

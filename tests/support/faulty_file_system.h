@@ -24,7 +24,6 @@ enum class Operation {
   kWriteFile,
   kReadFile,
   kSyncFolder,
-  kReadPictureSize,
 };
 
 // The real file system (or `target`), with chosen calls made to fail: the `nth` call
@@ -90,10 +89,6 @@ class FaultyFileSystem : public FileSystemWrapper {
   std::string ReadFile(const std::string& path, size_t limit) override {
     Check(Operation::kReadFile);
     return FileSystemWrapper::ReadFile(path, limit);
-  }
-  PictureSize ReadPictureSize(const std::string& path) override {
-    Check(Operation::kReadPictureSize);
-    return FileSystemWrapper::ReadPictureSize(path);
   }
 
  private:

@@ -16,6 +16,11 @@ void Put16(std::string& out, int value) {
   out += static_cast<char>((value >> 8) & 0xff);
 }
 
+void PutBigEndian16(std::string& out, int value) {
+  out += static_cast<char>((value >> 8) & 0xff);
+  out += static_cast<char>(value & 0xff);
+}
+
 // Qt reads GIF but does not write it. Two colours make 3-bit codes, and a
 // clear code before every pair of pixels keeps them at 3 bits.
 std::string GifBytes(int width, int height) {
@@ -69,6 +74,14 @@ std::string PictureBytes(int width, int height, const std::string& kind) {
 
 void PutPicture(const std::string& path, int width, int height, const std::string& kind) {
   PutFile(path, PictureBytes(width, height, kind.empty() ? KindOf(path) : kind));
+}
+
+std::string JpegHeader(int width, int height) {
+  std::string out("\xFF\xD8\xFF\xC0\0\x0B\x08", 7);  // start, frame header of 11 bytes, 8 bits
+  PutBigEndian16(out, height);
+  PutBigEndian16(out, width);
+  out += std::string("\x01\x01\x11\0", 4);  // one component, not subsampled
+  return out + std::string("\xFF\xDA\0\x08\x01\x01\0\0\x3F\0", 10);  // its scan
 }
 
 void PutIcon(const std::string& path, const std::vector<int>& sizes) {

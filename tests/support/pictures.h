@@ -14,6 +14,10 @@ std::string PictureBytes(int width, int height, const std::string& kind);
 // letter case ("jpg" and "tif" included), or of `kind` when one is given.
 void PutPicture(const std::string& path, int width, int height, const std::string& kind = "");
 
+// The start of a JPEG file declaring a picture of `width` x `height`, up to
+// its first scan: all that a header reader needs, and no picture data.
+std::string JpegHeader(int width, int height);
+
 // Writes an icon file holding square pictures of the given sizes, in order.
 void PutIcon(const std::string& path, const std::vector<int>& sizes);
 

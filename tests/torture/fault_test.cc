@@ -27,7 +27,7 @@ constexpr NamedOperation kOperations[] = {
     {Operation::kDeleteFile, "delete"},      {Operation::kRename, "rename"},
     {Operation::kReplaceFile, "replace"},    {Operation::kCopyFile, "copy"},
     {Operation::kWriteFile, "write"},        {Operation::kReadFile, "read"},
-    {Operation::kSyncFolder, "sync"},        {Operation::kReadPictureSize, "picture-size"},
+    {Operation::kSyncFolder, "sync"},
 };
 
 // Not a failure: the answer that the target lies on another volume, which

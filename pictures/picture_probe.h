@@ -1,5 +1,5 @@
-#ifndef VARNELO_FILESYSTEM_PICTURE_PROBE_H_
-#define VARNELO_FILESYSTEM_PICTURE_PROBE_H_
+#ifndef VARNELO_PICTURES_PICTURE_PROBE_H_
+#define VARNELO_PICTURES_PICTURE_PROBE_H_
 
 #include <cstdint>
 #include <string>
@@ -34,4 +34,4 @@ std::string GetPictureSize(FileOperations& fs, std::string path, int32_t& width,
 
 }  // namespace varnelo
 
-#endif  // VARNELO_FILESYSTEM_PICTURE_PROBE_H_
+#endif  // VARNELO_PICTURES_PICTURE_PROBE_H_

@@ -1,14 +1,15 @@
-#include "filesystem/picture_probe.h"
+#include "pictures/picture_probe.h"
 
 #include <cmath>
 #include <limits>
 
 #include "filesystem/failure.h"
+#include "pictures/picture_size.h"
 
 namespace varnelo {
 
 BoxSize MeasurePicture(FileOperations& fs, const std::string& path) {
-  PictureSize picture = fs.ReadPictureSize(path);
+  PictureSize picture = ReadPictureSize(fs, path);
   // The box reports single-precision sizes; the sum is made wide first so
   // that no picture width can overflow it.
   return {static_cast<float>(int64_t{picture.width} + 2 * kPictureBoxFrame),

@@ -1,34 +1,29 @@
-#include "filesystem/picture_header.h"
+#include "pictures/picture_header.h"
 
 #include <jpeglib.h>
 #include <png.h>
-#include <unistd.h>
 
-#include <QFile>
+#include <QIODevice>
 #include <QImageReader>
 #include <QSize>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
-#include <memory>
 
 namespace varnelo {
 namespace {
 
-// How much of a file is read at once for its header: enough for most
-// pictures, then enough for those that carry camera data before it. A
-// header that runs on past both is measured from the file itself.
-constexpr size_t kHeadReads[] = {4096, 65536};
-
-// The first bytes of a file, read at once.
+// The bytes a reader is given, and whether it asked for more of them.
 struct Head {
-  explicit Head(size_t capacity) : data(new unsigned char[capacity]), size(capacity) {}
-  const unsigned char* begin() const { return data.get(); }
-  const unsigned char* end() const { return data.get() + size; }
+  const unsigned char* begin() const {
+    return reinterpret_cast<const unsigned char*>(bytes.data());
+  }
+  const unsigned char* end() const { return begin() + bytes.size(); }
+  size_t size() const { return bytes.size(); }
 
-  std::unique_ptr<unsigned char[]> data;
-  size_t size;
-  bool ran_out = false;  // whether a reader asked for more than there is
+  std::string_view bytes;
+  bool ran_out = false;
 };
 
 // JPEG: libjpeg, as Qt's reader of that kind drives it for a size: the
@@ -52,7 +47,7 @@ std::optional<PictureSize> JpegSize(Head& head) {
   jpeg_create_decompress(&info);
   std::optional<PictureSize> size;
   if (setjmp(failure.jump) == 0) {
-    jpeg_mem_src(&info, head.begin(), head.size);
+    jpeg_mem_src(&info, head.begin(), head.size());
     jpeg_read_header(&info, TRUE);
     jpeg_calc_output_dimensions(&info);
     size = PictureSize{static_cast<int>(info.output_width), static_cast<int>(info.output_height)};
@@ -73,7 +68,7 @@ struct PngSource {
 
 void PngRead(png_structp png, png_bytep data, size_t length) {
   auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
-  if (source->head->size - source->at < length) {
+  if (source->head->size() - source->at < length) {
     source->head->ran_out = true;
     png_error(png, "read error");
   }
@@ -98,15 +93,43 @@ std::optional<PictureSize> PngSize(Head& head) {
   return size;
 }
 
-std::optional<PictureSize> QtSize(int fd) {
-  QFile file;
-  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) return std::nullopt;
-  // The reader picks its plugin by the file's content, so a picture is
-  // measured whatever its name claims. The plugins load without any
-  // application object.
-  QImageReader reader(&file);
+// The head as a file to Qt's readers. Unbuffered, so that it hears what a
+// reader asks for rather than a buffer's look ahead.
+class HeadDevice : public QIODevice {
+ public:
+  explicit HeadDevice(Head& head) : head_(head) { open(ReadOnly | Unbuffered); }
+
+  qint64 size() const override { return static_cast<qint64>(head_.size()); }
+  bool seek(qint64 to) override {
+    if (to > size()) head_.ran_out = true;
+    return QIODevice::seek(to);
+  }
+
+ protected:
+  qint64 readData(char* data, qint64 most) override {
+    qint64 at = pos();
+    if (most > size() - at) head_.ran_out = true;
+    qint64 got = std::clamp<qint64>(size() - at, 0, most);
+    if (got > 0) std::memcpy(data, head_.bytes.data() + at, got);
+    return got;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+ private:
+  Head& head_;
+};
+
+std::optional<PictureSize> QtSize(Head& head) {
+  HeadDevice device(head);
+  // The reader picks its plugin by the content, so a picture is measured
+  // whatever its name claims. The plugins load without any application
+  // object.
+  QImageReader reader(&device);
   QSize size = reader.size();
   if (size.width() <= 0 || size.height() <= 0) return std::nullopt;
+  // A plugin tells a size once it has read the header that holds it, though
+  // it may have looked on past the head for more (a GIF's later frames).
+  head.ran_out = false;
   return PictureSize{size.width(), size.height()};
 }
 
@@ -114,8 +137,8 @@ enum class Kind { kJpeg, kPng, kOther };
 
 Kind KindOf(const Head& head) {
   static constexpr unsigned char kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (head.size >= 2 && head.begin()[0] == 0xFF && head.begin()[1] == 0xD8) return Kind::kJpeg;
-  if (head.size >= sizeof kPng && std::memcmp(head.begin(), kPng, sizeof kPng) == 0) {
+  if (head.size() >= 2 && head.begin()[0] == 0xFF && head.begin()[1] == 0xD8) return Kind::kJpeg;
+  if (head.size() >= sizeof kPng && std::memcmp(head.begin(), kPng, sizeof kPng) == 0) {
     return Kind::kPng;
   }
   return Kind::kOther;
@@ -123,27 +146,26 @@ Kind KindOf(const Head& head) {
 
 }  // namespace
 
-std::optional<PictureSize> PictureSizeFromHeader(int fd) {
+HeaderReading ReadHeader(std::string_view bytes) {
   // The two common kinds are read by the very libraries Qt's readers of
-  // them use, from the first bytes read at once: through Qt, every reader it
-  // has would be loaded and asked in turn and the file read in small steps,
-  // at many times the cost of the header itself. An answer from the first
-  // bytes alone is the one the whole file gives; where they do not suffice,
-  // or the kind is another, Qt reads the file.
-  for (size_t capacity : kHeadReads) {
-    Head head(capacity);
-    ssize_t got = pread(fd, head.data.get(), capacity, 0);
-    head.size = got < 0 ? 0 : got;
-    Kind kind = KindOf(head);
-    if (kind == Kind::kOther) break;
-    std::optional<PictureSize> size = kind == Kind::kJpeg ? JpegSize(head) : PngSize(head);
-    if (!head.ran_out) {
-      if (size && (size->width <= 0 || size->height <= 0)) return std::nullopt;
-      return size;
-    }
-    if (head.size < capacity) break;  // the whole file was read: no more to be had
+  // them use: through Qt, every reader it has would be loaded and asked in
+  // turn and the bytes read in small steps, at many times the cost of the
+  // header itself.
+  Head head{bytes};
+  std::optional<PictureSize> size;
+  switch (KindOf(head)) {
+    case Kind::kJpeg:
+      size = JpegSize(head);
+      break;
+    case Kind::kPng:
+      size = PngSize(head);
+      break;
+    case Kind::kOther:
+      size = QtSize(head);
+      break;
   }
-  return QtSize(fd);
+  if (size && (size->width <= 0 || size->height <= 0)) size.reset();
+  return {size, head.ran_out};
 }
 
 }  // namespace varnelo
