@@ -23,6 +23,9 @@ std::string UpperCase(std::string_view name);
 // The caller chooses the letter case of both.
 bool WildcardMatch(std::string_view name, std::string_view pattern);
 
+// Whether the bytes are UTF-8 text.
+bool IsValidUtf8(std::string_view text);
+
 // Hidden entries are those whose names begin with ".", except "." and "..".
 bool IsHiddenName(std::string_view name);
 

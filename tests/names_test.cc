@@ -12,6 +12,9 @@ TEST(FoldCaseTest, FoldsAsciiAndOtherLetters) {
   EXPECT_EQ(FoldCase("Я"), FoldCase("я"));
   EXPECT_EQ(FoldCase("图片"), "图片");
   EXPECT_NE(FoldCase("a.jpg"), FoldCase("a.jpeg"));
+  EXPECT_EQ(FoldCase("ΟΔΟΣ"), FoldCase("οδος")) << "a final sigma is a sigma";
+  EXPECT_EQ(FoldCase("𐐀.txt"), FoldCase("𐐨.TXT")) << "beyond the first 65536 characters too";
+  EXPECT_EQ(UpperCase("été 图片.jpg"), "ÉTÉ 图片.JPG");
 }
 
 TEST(FoldCaseTest, NamesThatAreNotUtf8KeepTheirOtherBytes) {
@@ -21,6 +24,11 @@ TEST(FoldCaseTest, NamesThatAreNotUtf8KeepTheirOtherBytes) {
   EXPECT_EQ(FoldCase(a), "a\xff.txt");
   EXPECT_NE(FoldCase(a), FoldCase(b));
   EXPECT_EQ(UpperCase("a\xff"), "A\xff");
+  // An overlong "é" and a lone surrogate are no UTF-8 either.
+  EXPECT_EQ(FoldCase("\xC3\x89\xE0\x83\xA9"), "\xC3\x89\xE0\x83\xA9");
+  EXPECT_EQ(FoldCase("\xC3\x89\xED\xA0\x80"), "\xC3\x89\xED\xA0\x80");
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
+  EXPECT_TRUE(IsValidUtf8("图片 2015年"));
 }
 
 TEST(WildcardMatchTest, StarAndStarDotStar) {

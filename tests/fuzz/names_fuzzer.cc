@@ -3,8 +3,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QByteArrayView>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,9 +28,7 @@ void Require(bool holds, const char* promise) {
   std::abort();
 }
 
-bool IsUtf8(std::string_view text) {
-  return QByteArrayView(text.data(), static_cast<qsizetype>(text.size())).isValidUtf8();
-}
+bool IsUtf8(std::string_view text) { return IsValidUtf8(text); }
 
 // The wildcard match as its definition reads, slow and plain, to hold the
 // quick one against.
