@@ -8,6 +8,9 @@
 
 namespace varnelo {
 
+// The name of the list file that flattening keeps in the folder while it runs.
+inline constexpr char kListFileName[] = "579978.txt";
+
 extern const Command kSortByExtension;
 extern const Command kFlattenToRoot;
 extern const Command kSortByFileType;

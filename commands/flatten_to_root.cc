@@ -10,8 +10,6 @@
 namespace varnelo {
 namespace {
 
-constexpr char kListFileName[] = "579978.txt";
-
 // No folder the user can drop has a path of nothing but spaces; taken as it
 // stands, an empty one would lead the search to the root of the disk.
 bool IsBlank(std::string_view path) {

@@ -68,6 +68,10 @@ std::optional<std::string> CategoryFolder(const FileTypeTable& table, const File
   return std::nullopt;
 }
 
+// The count leaves room for ten files more within 16 bits; a folder that
+// does not is refused with kOverflow.
+void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + 10); }
+
 void SortByFileType(CommandRun& run) {
   const FileTypeTable table = FillFileTypeTable();
   const FileTypeTable upper = UpperCaseTable(table);
@@ -78,7 +82,7 @@ void SortByFileType(CommandRun& run) {
   // is refused before anything changes.
   int16_t count = 0;
   for ([[maybe_unused]] const File& file : run.folder->Files()) count = ToInt16(count + 1);
-  ToInt16(count + 10);
+  RefuseBeyondTheSpareRoom(count);
 
   // Sort pass: each file of a known type goes straight into its category's
   // folder, made when its first file arrives. Hidden and system files stay.

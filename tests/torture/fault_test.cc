@@ -81,7 +81,7 @@ class FaultTest : public CommandTest {
       bool final = reference.contains(path) && reference.at(path) == value;
       bool untouched = original_.contains(path) && original_.at(path) == value;
       if (final && !untouched) ++now_placed;
-      EXPECT_TRUE(final || untouched || path == kListFile) << "misplaced: " << path;
+      EXPECT_TRUE(final || untouched || path == kListFileName) << "misplaced: " << path;
     }
     if (boxes != Expected(command(), {kCompletedText})) {
       EXPECT_GE(now_placed, placed) << "work done before the failure was undone";

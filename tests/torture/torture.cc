@@ -54,7 +54,7 @@ bool IsContent(const std::string& value) { return value[0] == '#' || value.start
 std::set<std::string> Contents(const Snapshot& snapshot) {
   std::set<std::string> contents;
   for (const auto& [path, value] : snapshot) {
-    if (IsContent(value) && !IsTemporary(path) && path != kListFile) contents.insert(value);
+    if (IsContent(value) && !IsTemporary(path) && path != kListFileName) contents.insert(value);
   }
   return contents;
 }
@@ -118,7 +118,7 @@ Audit Check(const Snapshot& original, const Snapshot& now, Ending ending) {
     bool allowed = IsTemporary(path) ? ending == Ending::kKilled ||
                                            (ending == Ending::kFailed && original.contains(path))
                                      : ending != Ending::kCompleted;
-    if (IsTemporary(path) || path == kListFile) {
+    if (IsTemporary(path) || path == kListFileName) {
       if (!allowed) {
         ++audit.strays;
         audit.notes += "\n  left behind: " + path;

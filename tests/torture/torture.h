@@ -15,9 +15,6 @@
 
 namespace varnelo::torture {
 
-// The file the flatten command keeps in the folder while it works.
-inline constexpr char kListFile[] = "579978.txt";
-
 // Whether this is the long run of `make torture` (VARNELO_TORTURE=long)
 // rather than the quick one of `make test`.
 bool LongRun();
