@@ -67,7 +67,7 @@ void FolderListing::Index(uint32_t place) {
   size_t mask = slots_.size() - 1;
   size_t at = hash & mask;
   while (slots_[at].place != kFree) at = (at + 1) & mask;
-  slots_[at] = {hash, place};
+  slots_[at] = {static_cast<uint32_t>(hash), place};
   ++used_;
 }
 
@@ -77,7 +77,7 @@ void FolderListing::Grow() {
   size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.place == kFree) continue;
-    size_t at = slot.hash & mask;
+    size_t at = TextHash{}(entries_[slot.place].key) & mask;
     while (slots_[at].place != kFree) at = (at + 1) & mask;
     slots_[at] = slot;
   }
@@ -104,16 +104,23 @@ FolderListing::Range FolderListing::Entries() {
 
 template <typename Choose>
 std::optional<uint32_t> FolderListing::FindBy(std::string_view name, Choose choose) const {
-  if (slots_.empty()) return std::nullopt;
+  if (next_guess_ < entries_.size()) {
+    const CachedEntry& guess = entries_[next_guess_];
+    if (!guess.gone && guess.entry.name == name) return next_guess_++;
+  }
   const std::string key = FoldCase(name);
   const size_t hash = TextHash{}(key);
   const size_t mask = slots_.size() - 1;
   std::optional<uint32_t> variant;
   for (size_t at = hash & mask; slots_[at].place != kFree; at = (at + 1) & mask) {
     const Slot& slot = slots_[at];
+    if (slot.hash != static_cast<uint32_t>(hash)) continue;
     const CachedEntry& e = entries_[slot.place];
-    if (slot.hash != hash || e.gone || e.key != key) continue;
-    if (e.entry.name == name) return slot.place;
+    if (e.gone || e.key != key) continue;
+    if (e.entry.name == name) {
+      if (e.entry.kind == EntryKind::kFile) next_guess_ = slot.place + 1;
+      return slot.place;
+    }
     if (!variant || slot.place < *variant) variant = slot.place;
   }
   return choose(variant);

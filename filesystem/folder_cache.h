@@ -87,7 +87,7 @@ class FolderListing {
   // table of nodes costs a wait on memory at every step). Places of entries
   // gone stay in it; a look-up passes over them.
   struct Slot {
-    size_t hash;
+    uint32_t hash;  // the low bits of the name's hash, to pass over most others unread
     uint32_t place;
   };
   static constexpr uint32_t kFree = UINT32_MAX;
@@ -100,7 +100,11 @@ class FolderListing {
   std::vector<uint32_t> order_;       // the places in listing order, as last put in order
   std::vector<uint32_t> added_;       // places added since
   bool removed_ = false;              // whether an entry of order_ is gone since
-  std::vector<Slot> slots_;           // a power of two of them, at most half in use
+  // Commands walk a folder's files in listing order, which is the order of
+  // their places, asking about the folders they go to in between: the place
+  // after the last file found is tried first.
+  mutable uint32_t next_guess_ = 0;
+  std::vector<Slot> slots_;  // a power of two of them, at most half in use
   size_t used_ = 0;
   TextMap<int> next_number_;  // only names numbered past 1
 };

@@ -8,30 +8,26 @@
 namespace varnelo {
 namespace {
 
-// The characters of a UTF-8 text; nothing for bytes that are not UTF-8
-// (overlong forms and surrogates included).
-std::optional<std::u32string> DecodeUtf8(std::string_view text) {
-  std::u32string characters;
-  for (size_t i = 0; i < text.size();) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    int length = byte < 0x80                   ? 1
-                 : byte >= 0xC2 && byte < 0xE0 ? 2
-                 : byte >= 0xE0 && byte < 0xF0 ? 3
-                 : byte >= 0xF0 && byte < 0xF5 ? 4
-                                               : 0;
-    if (length == 0 || i + length > text.size()) return std::nullopt;
-    char32_t c = length == 1 ? byte : byte & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return std::nullopt;
-    characters.push_back(c);
-    i += length;
+// The character that begins at `text[i]`, and moves `i` past it; nothing
+// for bytes that are not UTF-8 (overlong forms and surrogates included).
+std::optional<char32_t> NextCharacter(std::string_view text, size_t& i) {
+  auto byte = static_cast<unsigned char>(text[i]);
+  int length = byte < 0x80                   ? 1
+               : byte >= 0xC2 && byte < 0xE0 ? 2
+               : byte >= 0xE0 && byte < 0xF0 ? 3
+               : byte >= 0xF0 && byte < 0xF5 ? 4
+                                             : 0;
+  if (length == 0 || i + length > text.size()) return std::nullopt;
+  char32_t c = length == 1 ? byte : byte & (0x7F >> length);
+  for (int k = 1; k < length; ++k) {
+    auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    c = (c << 6) | (next & 0x3F);
   }
-  return characters;
+  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return std::nullopt;
+  i += length;
+  return c;
 }
 
 void AppendUtf8(std::string& text, char32_t c) {
@@ -42,8 +38,9 @@ void AppendUtf8(std::string& text, char32_t c) {
   int length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
   constexpr unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
   text.push_back(static_cast<char>(kLead[length] | (c >> (6 * (length - 1)))));
-  for (int k = length - 2; k >= 0; --k)
+  for (int k = length - 2; k >= 0; --k) {
     text.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
+  }
 }
 
 // Names are nearly always ASCII: those are converted byte by byte in one
@@ -57,11 +54,15 @@ std::string ConvertCase(std::string_view name, Convert convert, AsciiConvert asc
     c = ascii(c);
   }
   if (ascii_only) return result;
-  std::optional<std::u32string> characters = DecodeUtf8(name);
-  if (!characters) return result;
-  result.clear();
-  for (char32_t c : *characters) AppendUtf8(result, convert(c));
-  return result;
+  std::string converted;
+  converted.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    std::optional<char32_t> c = NextCharacter(name, i);
+    if (!c) return result;
+    AppendUtf8(converted,
+               *c < 0x80 ? static_cast<char32_t>(ascii(static_cast<char>(*c))) : convert(*c));
+  }
+  return converted;
 }
 
 size_t CharacterBoundaryAtOrBefore(std::string_view text, size_t length) {
@@ -108,7 +109,12 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
-bool IsValidUtf8(std::string_view text) { return DecodeUtf8(text).has_value(); }
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    if (!NextCharacter(text, i)) return false;
+  }
+  return true;
+}
 
 bool IsHiddenName(std::string_view name) {
   return !name.empty() && name[0] == '.' && name != "." && name != "..";
