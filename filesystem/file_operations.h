@@ -159,6 +159,7 @@ class FileOperations {
   void Forget(const ResolvedPath& entry);
 
   FileSystem* fs_;
+  std::unique_ptr<FileSystem::Anchor> anchor_;  // the run's folder, held for the run
   FolderCache cache_;
   Resolver resolver_;
   unsigned temporaries_made_ = 0;

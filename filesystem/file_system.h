@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +69,19 @@ class FileSystem {
   // The file system of this machine. Never deleted.
   static FileSystem* Default();
 
+  // A folder held for a command that works below it (see WorkBelow).
+  class Anchor {
+   public:
+    virtual ~Anchor() = default;
+  };
+  // Holds `folder` while the answer lives, so that paths below it are walked
+  // from it rather than from the root: a command places thousands of files
+  // below one folder, and a look-up per folder on the way costs at each.
+  // Paths keep their meaning; where the folder is moved meanwhile, they lead
+  // into it where it went. Nothing when the folder cannot be held.
+  // REQUIRES: the answer is let go before this object.
+  virtual std::unique_ptr<Anchor> WorkBelow(const std::string& /*folder*/) { return nullptr; }
+
   // Every entry of `folder` except "." and "..", in no particular order.
   virtual std::vector<Entry> ReadFolder(const std::string& folder) = 0;
 
@@ -117,6 +131,9 @@ class FileSystemWrapper : public FileSystem {
  public:
   explicit FileSystemWrapper(FileSystem* target) : target_(target) {}
 
+  std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override {
+    return target_->WorkBelow(folder);
+  }
   std::vector<Entry> ReadFolder(const std::string& folder) override {
     return target_->ReadFolder(folder);
   }

@@ -17,33 +17,41 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& context) { throw FailureFromErrno(errno, context); }
 
-EntryKind KindOf(const std::string& path, mode_t mode) {
+// A path as the kernel walks it: from a folder held open, or from the
+// working folder.
+struct Where {
+  int folder;
+  const char* path;
+};
+
+EntryKind KindOf(Where where, mode_t mode) {
   if (S_ISREG(mode)) return EntryKind::kFile;
   if (S_ISDIR(mode)) return EntryKind::kFolder;
   if (!S_ISLNK(mode)) return EntryKind::kOther;
   struct stat target;
-  if (stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return EntryKind::kFolderLink;
+  if (fstatat(where.folder, where.path, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+    return EntryKind::kFolderLink;
+  }
   return EntryKind::kFile;
 }
 
 // Links, and volumes that do not tell an entry's type in the listing, cost
 // a look at the entry; anything else is told by the listing alone.
-Entry EntryOf(const std::string& prefix, std::string_view name, unsigned char type) {
+Entry EntryOf(int folder, const char* name, unsigned char type) {
   switch (type) {
     case DT_REG:
-      return {std::string(name), EntryKind::kFile};
+      return {name, EntryKind::kFile};
     case DT_DIR:
-      return {std::string(name), EntryKind::kFolder};
+      return {name, EntryKind::kFolder};
     case DT_LNK:
-      return {std::string(name), KindOf(prefix + std::string(name), S_IFLNK), true};
+      return {name, KindOf({folder, name}, S_IFLNK), true};
     case DT_UNKNOWN: {
-      std::string path = prefix + std::string(name);
       struct stat info;
-      if (lstat(path.c_str(), &info) != 0) return {std::string(name), EntryKind::kOther};
-      return {std::string(name), KindOf(path, info.st_mode), S_ISLNK(info.st_mode)};
+      if (fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return {name, EntryKind::kOther};
+      return {name, KindOf({folder, name}, info.st_mode), S_ISLNK(info.st_mode)};
     }
     default:
-      return {std::string(name), EntryKind::kOther};
+      return {name, EntryKind::kOther};
   }
 }
 
@@ -91,11 +99,11 @@ void CopyWithBuffer(int from, int to, const std::string& context) {
 
 // The text of the link at `path`. The size a look reported is only a hint:
 // the link may have been made anew since, so the text is read until it fits.
-std::string ReadLinkText(const std::string& path, size_t hint) {
+std::string ReadLinkText(Where link, size_t hint) {
   for (size_t size = hint + 1;; size *= 2) {
     std::string text(size, '\0');
-    ssize_t length = readlink(path.c_str(), text.data(), text.size());
-    if (length < 0) Fail("read link " + path);
+    ssize_t length = readlinkat(link.folder, link.path, text.data(), text.size());
+    if (length < 0) Fail(std::string("read link ") + link.path);
     if (static_cast<size_t>(length) < size) {
       text.resize(length);
       return text;
@@ -107,38 +115,40 @@ std::string ReadLinkText(const std::string& path, size_t hint) {
 // or the failure is thrown.
 Outcome NotCreated(const std::string& context) { return OutcomeFromErrno(errno, context); }
 
-Outcome CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
+Outcome CopyLink(Where from, Where to, const struct stat& info) {
   std::string target = ReadLinkText(from, info.st_size);
-  if (symlink(target.c_str(), to.c_str()) != 0) return NotCreated("make link " + to);
+  if (symlinkat(target.c_str(), to.folder, to.path) != 0) {
+    return NotCreated(std::string("make link ") + to.path);
+  }
   struct timespec times[2] = {info.st_atim, info.st_mtim};
-  if (utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (utimensat(to.folder, to.path, times, AT_SYMLINK_NOFOLLOW) != 0) {
     int error = errno;
-    unlink(to.c_str());
-    throw FailureFromErrno(error, "set times of " + to);
+    unlinkat(to.folder, to.path, 0);
+    throw FailureFromErrno(error, std::string("set times of ") + to.path);
   }
   return Outcome::kDone;
 }
 
-Outcome CopyData(const std::string& from, const std::string& to, const struct stat& info) {
-  FileDescriptor source(open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (source.get() < 0) Fail("open " + from);
-  FileDescriptor target(open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (target.get() < 0) return NotCreated("create " + to);
+Outcome CopyData(Where from, Where to, const struct stat& info) {
+  FileDescriptor source(openat(from.folder, from.path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (source.get() < 0) Fail(std::string("open ") + from.path);
+  FileDescriptor target(openat(to.folder, to.path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (target.get() < 0) return NotCreated(std::string("create ") + to.path);
   try {
     if (!CopyWithKernel(source.get(), target.get())) {
       if (lseek(source.get(), 0, SEEK_SET) < 0 || ftruncate(target.get(), 0) != 0 ||
           lseek(target.get(), 0, SEEK_SET) < 0) {
-        Fail("rewind " + from);
+        Fail(std::string("rewind ") + from.path);
       }
     }
-    CopyWithBuffer(source.get(), target.get(), "copy " + from + " to " + to);
+    CopyWithBuffer(source.get(), target.get(), std::string("copy ") + from.path);
     struct timespec times[2] = {info.st_atim, info.st_mtim};
     if (fchmod(target.get(), info.st_mode & 07777) != 0 || futimens(target.get(), times) != 0 ||
         fdatasync(target.get()) != 0 || close(target.Release()) != 0) {
-      Fail("finish " + to);
+      Fail(std::string("finish ") + to.path);
     }
   } catch (...) {
-    unlink(to.c_str());
+    unlinkat(to.folder, to.path, 0);
     throw;
   }
   return Outcome::kDone;
@@ -147,43 +157,55 @@ Outcome CopyData(const std::string& from, const std::string& to, const struct st
 // For volumes that cannot refuse to replace by themselves: a second name,
 // then the first one dropped. Where the volume has no second names either,
 // a look then a rename is the best it allows.
-Outcome RenameByLink(const std::string& from, const std::string& to) {
-  if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) {
-    if (unlink(from.c_str()) != 0) Fail("rename " + from);
+Outcome RenameByLink(Where from, Where to) {
+  const std::string context = std::string("rename ") + from.path;
+  if (linkat(from.folder, from.path, to.folder, to.path, 0) == 0) {
+    if (unlinkat(from.folder, from.path, 0) != 0) Fail(context);
     return Outcome::kDone;
   }
-  if (errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP) return NotCreated("rename " + from);
+  if (errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP) return NotCreated(context);
   struct stat info;
-  if (lstat(to.c_str(), &info) == 0) return Outcome::kNameTaken;
-  if (rename(from.c_str(), to.c_str()) != 0) return NotCreated("rename " + from);
+  if (fstatat(to.folder, to.path, &info, AT_SYMLINK_NOFOLLOW) == 0) return Outcome::kNameTaken;
+  if (renameat(from.folder, from.path, to.folder, to.path) != 0) return NotCreated(context);
   return Outcome::kDone;
 }
 
 class PosixFileSystem : public FileSystem {
  public:
+  std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override {
+    int fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;  // nothing to hold: paths are walked from the root
+    return std::make_unique<Held>(this, folder, fd);
+  }
+
   std::vector<Entry> ReadFolder(const std::string& folder) override {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) Fail("list " + folder);
-    std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    Where where = At(folder);
+    int fd = openat(where.folder, where.path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(fd < 0 ? nullptr : fdopendir(fd), closedir);
+    if (!dir) {
+      if (fd >= 0) close(fd);
+      Fail("list " + folder);
+    }
     std::vector<Entry> entries;
     // errno is cleared before every readdir: telling a link's kind calls
     // stat, which leaves ENOENT behind for a dangling link.
     for (errno = 0; struct dirent* d = readdir(dir.get()); errno = 0) {
       std::string_view name = d->d_name;
       if (name == "." || name == "..") continue;
-      entries.push_back(EntryOf(prefix, name, d->d_type));
+      entries.push_back(EntryOf(dirfd(dir.get()), d->d_name, d->d_type));
     }
     if (errno != 0) Fail("list " + folder);
     return entries;
   }
 
   std::optional<EntryInfo> Inspect(const std::string& path) override {
+    Where where = At(path);
     struct stat info;
-    if (lstat(path.c_str(), &info) != 0) {
+    if (fstatat(where.folder, where.path, &info, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
       Fail("inspect " + path);
     }
-    return EntryInfo{KindOf(path, info.st_mode),
+    return EntryInfo{KindOf(where, info.st_mode),
                      S_ISLNK(info.st_mode),
                      (info.st_mode & S_IWUSR) != 0,
                      info.st_mtim,
@@ -194,45 +216,54 @@ class PosixFileSystem : public FileSystem {
   }
 
   void MakeFolder(const std::string& path) override {
-    if (mkdir(path.c_str(), 0777) != 0) Fail("make folder " + path);
+    Where where = At(path);
+    if (mkdirat(where.folder, where.path, 0777) != 0) Fail("make folder " + path);
   }
 
   void RemoveFolder(const std::string& path) override {
+    Where where = At(path);
     struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-      if (unlink(path.c_str()) != 0) Fail("remove link " + path);
-    } else if (rmdir(path.c_str()) != 0) {
+    bool is_link =
+        fstatat(where.folder, where.path, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+    if (unlinkat(where.folder, where.path, is_link ? 0 : AT_REMOVEDIR) != 0) {
       Fail("remove folder " + path);
     }
   }
 
   void DeleteFile(const std::string& path) override {
-    if (unlink(path.c_str()) != 0) Fail("delete " + path);
+    Where where = At(path);
+    if (unlinkat(where.folder, where.path, 0) != 0) Fail("delete " + path);
   }
 
   Outcome Rename(const std::string& from, const std::string& to) override {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    Where source = At(from), target = At(to);
+    if (renameat2(source.folder, source.path, target.folder, target.path, RENAME_NOREPLACE) == 0) {
       return Outcome::kDone;
     }
-    if (errno == EINVAL || errno == ENOSYS) return RenameByLink(from, to);
+    if (errno == EINVAL || errno == ENOSYS) return RenameByLink(source, target);
     return NotCreated("rename " + from);
   }
 
   void ReplaceFile(const std::string& from, const std::string& to) override {
-    if (rename(from.c_str(), to.c_str()) != 0) Fail("rename " + from);
+    Where source = At(from), target = At(to);
+    if (renameat(source.folder, source.path, target.folder, target.path) != 0) {
+      Fail("rename " + from);
+    }
   }
 
   Outcome CopyFile(const std::string& from, const std::string& to) override {
+    Where source = At(from), target = At(to);
     struct stat info;
-    if (lstat(from.c_str(), &info) != 0) Fail("copy " + from);
-    if (S_ISLNK(info.st_mode)) return CopyLink(from, to, info);
-    if (S_ISREG(info.st_mode)) return CopyData(from, to, info);
+    if (fstatat(source.folder, source.path, &info, AT_SYMLINK_NOFOLLOW) != 0) Fail("copy " + from);
+    if (S_ISLNK(info.st_mode)) return CopyLink(source, target, info);
+    if (S_ISREG(info.st_mode)) return CopyData(source, target, info);
     throw Failure(kPathFileAccessError, "copy " + from + ": not a file");
   }
 
   Outcome WriteFile(const std::string& path, std::string_view data) override {
-    FileDescriptor file(
-        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    Where where = At(path);
+    FileDescriptor file(openat(where.folder, where.path,
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (file.get() < 0) return NotCreated("write " + path);
     for (size_t put = 0; put < data.size();) {
       ssize_t n = write(file.get(), data.data() + put, data.size() - put);
@@ -245,19 +276,23 @@ class PosixFileSystem : public FileSystem {
   }
 
   void SyncFolder(const std::string& folder) override {
-    FileDescriptor file(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Where where = At(folder);
+    FileDescriptor file(openat(where.folder, where.path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (file.get() < 0 || fsync(file.get()) != 0) Fail("sync " + folder);
   }
 
   std::string ReadFile(const std::string& path, size_t limit) override {
     // Not blocking, so a FIFO that took a file's place cannot hang the
     // command, and refused before a byte of it or of a device is read.
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Where where = At(path);
+    FileDescriptor file(
+        openat(where.folder, where.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) Fail("read " + path);
     struct stat info;
     if (fstat(file.get(), &info) != 0) Fail("read " + path);
-    if (!S_ISREG(info.st_mode))
+    if (!S_ISREG(info.st_mode)) {
       throw Failure(kPathFileAccessError, "read " + path + ": not a file");
+    }
     std::string data(limit, '\0');
     size_t got = 0;
     while (got < limit) {
@@ -270,6 +305,44 @@ class PosixFileSystem : public FileSystem {
     data.resize(got);
     return data;
   }
+
+ private:
+  // A folder held open for as long as a command works below it. Paths below
+  // it are walked from it: the same entries, with no look-up of every folder
+  // from the root on the way.
+  class Held : public Anchor {
+   public:
+    Held(PosixFileSystem* fs, const std::string& folder, int fd)
+        : fs_(fs), prefix_(folder.ends_with('/') ? folder : folder + "/"), fd_(fd) {
+      fs_->held_.push_back(this);
+    }
+    ~Held() override {
+      std::erase(fs_->held_, this);
+      close(fd_);
+    }
+    // The part of `path` below this folder, or nullptr.
+    const char* Below(const std::string& path) const {
+      if (path.size() <= prefix_.size() || path.compare(0, prefix_.size(), prefix_) != 0) {
+        return nullptr;
+      }
+      return path.c_str() + prefix_.size();
+    }
+    int fd() const { return fd_; }
+
+   private:
+    PosixFileSystem* fs_;
+    std::string prefix_;
+    int fd_;
+  };
+
+  Where At(const std::string& path) const {
+    for (const Held* held : held_) {
+      if (const char* below = held->Below(path)) return {held->fd(), below};
+    }
+    return {AT_FDCWD, path.c_str()};
+  }
+
+  std::vector<const Held*> held_;  // the folders held now, in no order
 };
 
 }  // namespace
