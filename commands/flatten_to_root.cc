@@ -56,8 +56,8 @@ void FlattenToRoot(CommandRun& run) {
   const int16_t count = ToInt16(LastIndex(search.FindFiles(folder, "*")) + 1);
   std::vector<std::string> copy_list(ToInt16(2 * count) + 1);
   int16_t index = 0;
-  for (std::string& path : search.FindFiles(folder, "*.*")) {
-    Slot(copy_list, index) = std::move(path);
+  for (const std::string& path : search.FindFiles(folder, "*.*")) {
+    Slot(copy_list, index) = path;
     index = ToInt16(index + 1);
   }
 

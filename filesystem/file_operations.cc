@@ -33,7 +33,10 @@ bool IsFolderPath(const std::string& path) { return !path.empty() && path.back()
 std::vector<File> Folder::Files() const { return operations_->Files(path_); }
 
 FileOperations::FileOperations(FileSystem* fs, const std::string& folder)
-    : fs_(fs), anchor_(fs->WorkBelow(NormalizePath(folder))), cache_(fs), resolver_(fs, cache_, folder) {}
+    : fs_(fs),
+      anchor_(fs->WorkBelow(NormalizePath(folder))),
+      cache_(fs),
+      resolver_(fs, cache_, folder) {}
 
 std::string FileOperations::ExistingFolder(const std::string& path) {
   std::optional<std::string> folder = resolver_.Folder(path.empty() ? "." : path);

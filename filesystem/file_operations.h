@@ -144,7 +144,8 @@ class FileOperations {
   std::string EntryName(const std::string& path, int mask);
   // Where `source` is the file `existing` already: the path it keeps.
   std::optional<std::string> AlreadyPlaced(const ResolvedPath& source, const std::string& existing);
-  Outcome Move(const ResolvedPath& source, const std::string& target);
+  // Moves `source` to `target`, a name of the folder `listing` lists.
+  Outcome Move(const ResolvedPath& source, const std::string& target, FolderListing& listing);
   Outcome MoveAcross(const std::string& source, const std::string& target);
   // A hidden name in `folder` for a file being made; SweepLeftovers removes
   // any that an interruption leaves.

@@ -34,7 +34,7 @@ std::string FileSearch::AsFolderPath(std::string folder) {
   return folder;
 }
 
-std::vector<std::string> FileSearch::FindFiles(std::string folder, std::string pattern) {
+const std::vector<std::string>& FileSearch::FindFiles(std::string folder, std::string pattern) {
   folder = AsFolderPath(std::move(folder));
   SearchFolder(folder, pattern);
   return results_;

@@ -20,8 +20,9 @@ class FileSearch {
   FileSearch& operator=(const FileSearch&) = delete;
 
   // Searches below `folder` and answers every path gathered so far, those
-  // of earlier searches first. Folders are never among them.
-  std::vector<std::string> FindFiles(std::string folder, std::string pattern);
+  // of earlier searches first. Folders are never among them. The answer
+  // holds until the next search.
+  const std::vector<std::string>& FindFiles(std::string folder, std::string pattern);
 
   // Appends the matching files of `folder` (which ends in "/"): first the
   // folder's own in listing order, then the whole tree of each sub-folder in

@@ -68,7 +68,7 @@ std::string FileOperations::MoveInto(const std::string& source, const std::strin
       continue;
     }
     std::string target = JoinPath(target_folder, candidate);
-    if (Move(from, target) == Outcome::kNameTaken) {
+    if (Move(from, target, listing) == Outcome::kNameTaken) {
       // Taken meanwhile, perhaps by this very file: learnt, and looked at again.
       std::optional<EntryInfo> there = fs_->Inspect(target);
       listing.Add({candidate, there ? there->kind : EntryKind::kFile, there && there->is_link},
@@ -103,7 +103,8 @@ void FileOperations::DeleteSecondName(const std::string& path, const std::string
   if (here && there && IsSameFile(*here, *there) && here->names > 1) DeleteFile(name.path);
 }
 
-Outcome FileOperations::Move(const ResolvedPath& source, const std::string& target) {
+Outcome FileOperations::Move(const ResolvedPath& source, const std::string& target,
+                             FolderListing& listing) {
   std::optional<EntryInfo> carried = resolver_.KnownDetails(source);
   Outcome outcome;
   try {
@@ -118,9 +119,7 @@ Outcome FileOperations::Move(const ResolvedPath& source, const std::string& targ
   }
   if (outcome != Outcome::kDone) return outcome;
   Forget(source);
-  if (FolderListing* listing = cache_.Known(ParentOf(target))) {
-    listing->Add({std::string(NameOf(target)), EntryKind::kFile, source.is_link}, carried);
-  }
+  listing.Add({std::string(NameOf(target)), EntryKind::kFile, source.is_link}, carried);
   return Outcome::kDone;
 }
 
