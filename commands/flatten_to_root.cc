@@ -46,10 +46,16 @@ void FlattenToRoot(CommandRun& run) {
   const std::string& folder = run.lj;
   if (IsBlank(folder)) throw Failure(kBadFileName, "no folder given");
 
-  // The list file lies in the folder while the run lasts. A file of the
-  // user's that bears its name keeps it; the list file takes the next free one.
+  // The list file lies in the folder while the run lasts, and goes with it
+  // however the run ends. A file of the user's that bears its name keeps it;
+  // the list file takes the next free one.
   const std::string list_file = folder + "/" + ListFileName(fs, folder, folder + "\r\n");
   fs.WriteLines(list_file, {folder});  // the same line, ended by CR LF
+  struct Removing {
+    FileOperations& fs;
+    const std::string& path;
+    ~Removing() { fs.DeleteFileQuietly(path); }
+  } removing{fs, list_file};
 
   // Count every file below the folder, so that a tree too large for the
   // counts is refused before anything has moved.
@@ -77,20 +83,14 @@ void FlattenToRoot(CommandRun& run) {
 
   // Remove the first-level sub-folders (the listing shows no hidden ones),
   // now empty but for what was not brought up: whatever that is stays, and
-  // so does the folder that holds it.
+  // so does the folder that holds it. A link to a folder is the user's
+  // entry like any other, and stays too.
   for (const std::string& name : fs.DirEntries(folder + "/", kDirectory)) {
     if (name == "." || name == "..") continue;
     const std::string path = folder + "/" + name;
     const int attributes = fs.GetKindAttr(path);
-    if ((attributes & kDirectory) == 0) continue;
-    if ((attributes & kLink) != 0) {
-      fs.DeleteFolder(path);  // the link only, never what it leads to
-    } else {
-      fs.PruneFolder(path);
-    }
+    if ((attributes & kDirectory) != 0 && (attributes & kLink) == 0) fs.PruneFolder(path);
   }
-
-  fs.DeleteFileQuietly(list_file);
 }
 
 }  // namespace

@@ -216,41 +216,6 @@ std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   }
 }
 
-void FileOperations::DeleteFolder(const std::string& path) {
-  ResolvedPath entry = resolver_.Resolve(path);
-  if (entry.kind != EntryKind::kFolder && entry.kind != EntryKind::kFolderLink) {
-    throw Failure(kPathNotFound, "no folder " + path);
-  }
-  // Whatever part of it is gone, nothing below it is known any more.
-  struct Forgetting {
-    FileOperations& operations;
-    const ResolvedPath& entry;
-    ~Forgetting() {
-      operations.cache_.ForgetTree(entry.path);
-      if (entry.listing) operations.cache_.MarkStale(ParentOf(entry.path));
-    }
-  } forgetting{*this, entry};
-  if (entry.kind == EntryKind::kFolderLink) {
-    fs_->RemoveFolder(entry.path);
-  } else {
-    RemoveTree(entry.path);
-  }
-}
-
-void FileOperations::RemoveTree(const std::string& folder) {
-  for (const Entry& e : fs_->ReadFolder(folder)) {
-    std::string path = JoinPath(folder, e.name);
-    if (e.kind == EntryKind::kFolder) {
-      RemoveTree(path);
-    } else if (e.kind == EntryKind::kFolderLink) {
-      fs_->RemoveFolder(path);
-    } else {
-      fs_->DeleteFile(path);
-    }
-  }
-  fs_->RemoveFolder(folder);
-}
-
 bool FileOperations::PruneFolder(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFolder) throw Failure(kPathNotFound, "no folder " + path);

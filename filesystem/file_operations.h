@@ -115,8 +115,6 @@ class FileOperations {
   static std::string GetBaseName(std::string_view path);
   // The file at `path` with its time of last change; kFileNotFound when none.
   File GetFile(const std::string& path);
-  // Removes the folder and all it holds; a folder link loses only the link.
-  void DeleteFolder(const std::string& path);
   // Removes the folder at `path` where nothing but empty folders lies below
   // it, and else every empty folder below it. Hidden folders, links and
   // files stay, and so do the folders that hold them. Answers whether the
@@ -155,7 +153,6 @@ class FileOperations {
   // then that of a missing file, as when it is looked for.
   void RefuseIfGone(const ResolvedPath& entry, const Failure& failure);
   void SweepFolder(const std::string& folder, int depth);
-  void RemoveTree(const std::string& folder);
   bool PruneTree(const std::string& folder);
   void Forget(const ResolvedPath& entry);
 
