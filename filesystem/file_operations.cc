@@ -1,5 +1,7 @@
 #include "filesystem/file_operations.h"
 
+#include <random>
+
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
 
@@ -36,7 +38,8 @@ FileOperations::FileOperations(FileSystem* fs, const std::string& folder)
     : fs_(fs),
       anchor_(fs->WorkBelow(NormalizePath(folder))),
       cache_(fs),
-      resolver_(fs, cache_, folder) {}
+      resolver_(fs, cache_, folder),
+      next_temporary_(std::random_device{}()) {}
 
 std::string FileOperations::ExistingFolder(const std::string& path) {
   std::optional<std::string> folder = resolver_.Folder(path.empty() ? "." : path);

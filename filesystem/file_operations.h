@@ -19,9 +19,16 @@ inline constexpr int kSystem = 4;
 inline constexpr int kDirectory = 16;
 inline constexpr int kLink = 1024;
 
-// The name prefix of the copies under way; a crash may leave one, and the
-// next command removes it.
+// The name prefix of the files under way (a whole copy, the list file) before
+// they are named; a crash may leave one, and the next command removes it.
 inline constexpr std::string_view kTemporaryPrefix = ".varnelo-partial-";
+
+// The name of the file under way told by `token`: the prefix, the token, and
+// check digits drawn from it, so that a name a user gave never passes for
+// one (see IsTemporaryName).
+std::string TemporaryName(uint64_t token);
+// Whether `name` is one that TemporaryName makes.
+bool IsTemporaryName(std::string_view name);
 
 struct File {
   std::string path;                         // the full path
@@ -160,7 +167,7 @@ class FileOperations {
   std::unique_ptr<FileSystem::Anchor> anchor_;  // the run's folder, held for the run
   FolderCache cache_;
   Resolver resolver_;
-  unsigned temporaries_made_ = 0;
+  uint64_t next_temporary_;  // drawn at random, so two runs at once never meet
 };
 
 }  // namespace varnelo

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
@@ -7,12 +5,44 @@
 namespace varnelo {
 namespace {
 
+constexpr size_t kTokenDigits = 16;
+constexpr size_t kCheckDigits = 8;
+
+std::string Hex(uint64_t value, size_t digits) {
+  std::string text(digits, '0');
+  for (size_t i = digits; i-- > 0; value >>= 4) text[i] = "0123456789abcdef"[value & 15];
+  return text;
+}
+
+// Check digits of a token: FNV-1a over its digits.
+std::string CheckDigits(std::string_view token) {
+  uint64_t hash = 14695981039346656037u;
+  for (char c : token) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return Hex(hash >> 32, kCheckDigits);
+}
+
 bool IsSameFile(const EntryInfo& a, const EntryInfo& b) {
   return a.kind == EntryKind::kFile && b.kind == EntryKind::kFile && a.device == b.device &&
          a.inode == b.inode;
 }
 
 }  // namespace
+
+std::string TemporaryName(uint64_t token) {
+  std::string digits = Hex(token, kTokenDigits);
+  return std::string(kTemporaryPrefix) + digits + "-" + CheckDigits(digits);
+}
+
+bool IsTemporaryName(std::string_view name) {
+  if (!name.starts_with(kTemporaryPrefix) ||
+      name.size() != kTemporaryPrefix.size() + kTokenDigits + 1 + kCheckDigits) {
+    return false;
+  }
+  std::string_view digits = name.substr(kTemporaryPrefix.size(), kTokenDigits);
+  return name[kTemporaryPrefix.size() + kTokenDigits] == '-' &&
+         digits.find_first_not_of("0123456789abcdef") == std::string_view::npos &&
+         name.substr(name.size() - kCheckDigits) == CheckDigits(digits);
+}
 
 void FileOperations::SweepLeftovers() { SweepFolder(resolver_.folder(), 1); }
 
@@ -25,7 +55,7 @@ void FileOperations::SweepFolder(const std::string& folder, int depth) {
   }
   std::vector<std::string> temporaries, sub_folders;
   for (const CachedEntry& e : listing->Entries()) {
-    if (e.entry.kind == EntryKind::kFile && e.entry.name.starts_with(kTemporaryPrefix)) {
+    if (e.entry.kind == EntryKind::kFile && IsTemporaryName(e.entry.name)) {
       temporaries.push_back(e.entry.name);
     } else if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
       sub_folders.push_back(e.entry.name);
@@ -154,8 +184,7 @@ Outcome FileOperations::MoveAcross(const std::string& source, const std::string&
 }
 
 std::string FileOperations::TemporaryIn(std::string_view folder) {
-  return JoinPath(folder, std::string(kTemporaryPrefix) + std::to_string(getpid()) + "-" +
-                              std::to_string(++temporaries_made_));
+  return JoinPath(folder, TemporaryName(next_temporary_++));
 }
 
 void FileOperations::DiscardTemporary(const std::string& temporary) noexcept {

@@ -268,17 +268,25 @@ TEST_F(FileOperationsTest, FilesListsFilesOnlyInNameOrder) {
                                              root_ / "c-link", root_ / "d-dangling"}));
 }
 
-TEST_F(FileOperationsTest, SweepingRemovesHalfMadeCopies) {
-  std::string partial = std::string(kTemporaryPrefix) + "123-1";
+TEST_F(FileOperationsTest, SweepingRemovesHalfMadeCopiesAndNoFileOfTheUsers) {
+  std::string partial = TemporaryName(0x123);
   PutFile(root_ / partial);
   PutFile(root_ / ("jpg/" + partial));
   PutFile(root_ / ("jpg/deeper/" + partial));
   PutFile(root_ / ".keep");
+  // Named like ours by hand: the wrong check digits, none, another shape.
+  std::string forged = partial;
+  forged.back() = forged.back() == '0' ? '1' : '0';
+  const std::string users[] = {forged, std::string(kTemporaryPrefix) + "notes.txt",
+                               std::string(kTemporaryPrefix) + "1-1", partial + ".txt"};
+  for (const std::string& name : users) PutFile(root_ / ("jpg/" + name), "mine");
   ops_.SweepLeftovers();
   EXPECT_FALSE(Exists(root_ / partial));
   EXPECT_FALSE(Exists(root_ / ("jpg/" + partial)));
   EXPECT_TRUE(Exists(root_ / ("jpg/deeper/" + partial))) << "only where copies are made";
   EXPECT_TRUE(Exists(root_ / ".keep"));
+  for (const std::string& name : users) EXPECT_TRUE(Exists(root_ / ("jpg/" + name))) << name;
+  EXPECT_NE(TemporaryName(1), TemporaryName(2));
 }
 
 TEST_F(FileOperationsTest, FilesOnceListedAreMovedWithoutAskingTheDiskAboutEach) {

@@ -106,7 +106,7 @@ TEST_P(BadInputTest, DropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName
   // A small machine of its own, where the texts' paths begin.
   const std::string root = temp_ / "root";
   std::string deep = "/work";
-  while (deep.size() < 3900) deep += "/" + std::string(190, 'd');
+  while (deep.size() < 3800) deep += "/" + std::string(190, 'd');
   for (const std::string& folder :
        {std::string("/work/folder"), std::string("/work/real"), deep + "/folder"}) {
     CopyTree(pristine_, root + folder);

@@ -78,7 +78,7 @@ bool LongRun() {
   return mode != nullptr && std::string(mode) == "long";
 }
 
-bool IsTemporary(const std::string& path) { return NameOf(path).starts_with(kTemporaryPrefix); }
+bool IsTemporary(const std::string& path) { return IsTemporaryName(NameOf(path)); }
 
 Figures& Totals() {
   static Figures figures;
@@ -188,8 +188,11 @@ void Generate(const std::string& root, unsigned seed, int files) {
   fs::create_symlink(taken.begin()->substr(root.size() + 1), root + "/link to a file.txt");
   fs::create_symlink("nowhere", root + "/dangling.lnk");
   // What a crash in the middle of a copy leaves, for the next command to sweep away.
-  testing::PutFile(root + "/" + std::string(kTemporaryPrefix) + "1-1", "half");
-  testing::PutFile(root + "/sub A/" + std::string(kTemporaryPrefix) + "1-2", "half");
+  testing::PutFile(root + "/" + TemporaryName(1), "half");
+  testing::PutFile(root + "/sub A/" + TemporaryName(2), "half");
+  // The user's own, named like them.
+  testing::PutFile(root + "/" + std::string(kTemporaryPrefix) + "notes.txt", "mine");
+  testing::PutFile(root + "/sub A/" + std::string(kTemporaryPrefix) + "1-1", "mine too");
 }
 
 void GenerateFor(const Command& command, const std::string& root, unsigned seed, int files) {
