@@ -21,25 +21,26 @@ int YearNumber(std::string_view text) {
   return number;
 }
 
-const char* Century(int year_number) { return year_number > 50 ? "19" : "20"; }
-
 namespace {
 
-// The date text of a time: the local date with a two-digit year first, then
-// the time of day, so its first two characters are the year in its century.
+// The date text of a time: the local date with its year in full first, then
+// the time of day, so that the text begins with the year the file is from.
+// A date before the year 1, or too late for its year to be read back as a
+// number, has no folder.
 std::string DateText(const struct timespec& time) {
   struct tm local = {};
-  localtime_r(&time.tv_sec, &local);
+  if (localtime_r(&time.tv_sec, &local) == nullptr || local.tm_year < 1 - 1900 ||
+      local.tm_year > INT_MAX - 1900) {
+    throw Failure(kOverflow, "no year for the date " + std::to_string(time.tv_sec));
+  }
   char text[32];
-  size_t length = std::strftime(text, sizeof text, "%y-%m-%d %H:%M:%S", &local);
+  size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return std::string(text, length);
 }
 
-// The year text, read afresh from the scratch box that holds the date text.
-std::string YearText(Host& host) { return host.ScratchText().substr(0, 2); }
-
-std::string YearFolder(CommandRun& run, const char* century) {
-  return run.lj + "/" + century + YearText(run.host) + "年";
+// The year folder, named from the scratch box that holds the date text.
+std::string YearFolder(CommandRun& run) {
+  return run.lj + "/" + std::to_string(YearNumber(run.host.ScratchText())) + "年";
 }
 
 void SortByYear(CommandRun& run) {
@@ -49,7 +50,7 @@ void SortByYear(CommandRun& run) {
     run.Progress(done++, 0, file.Path());
     if (file.attributes & (kHidden | kSystem)) continue;
     run.host.SetScratchText(DateText(fs.GetFile(file.Path()).date_last_modified));
-    const std::string folder = YearFolder(run, Century(YearNumber(YearText(run.host))));
+    const std::string folder = YearFolder(run);
     // Asked for folders only: a plain file bearing the folder's name makes
     // the creation fail and ends the command there.
     if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);

@@ -10,9 +10,6 @@ namespace varnelo {
 // too many for an int. Never fails.
 int YearNumber(std::string_view text);
 
-// The century of a two-digit year: above 50 the 1900s, 50 and below the 2000s.
-const char* Century(int year_number);
-
 }  // namespace varnelo
 
 #endif  // VARNELO_COMMANDS_SORT_BY_YEAR_H_

@@ -6,10 +6,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/commands.h"
 #include "commands/sort_by_year.h"
+#include "filesystem/names.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
@@ -33,6 +35,7 @@ constexpr std::time_t k1998 = 897912000;
 constexpr std::time_t k2007 = 1181908800;
 constexpr std::time_t k2049 = 2507371200;
 constexpr std::time_t k2051 = 2570443200;
+constexpr std::time_t k2100 = 4116744000;
 constexpr std::time_t k2007March15At0605 = 1173938709;  // UTC
 constexpr std::time_t k1998LastEvening = 915134400;     // 1998-12-31 20:00 UTC
 
@@ -78,20 +81,30 @@ TEST_F(SortByYearTest, SortsIntoOneFolderPerYearOfLocalTime) {
   PutFile("e.txt", k1950);
   PutFile("f.txt", k1998LastEvening);
   PutFile("g.txt", k2007March15At0605);
+  PutFile("b2.txt", k2100);
   testing::PutFile(root_ / "sub/h.txt", "h");
-  const Tree sorted = {{"1998年", "/"},           {"1998年/a.jpg", "a.jpg"},
-                       {"2007年", "/"},           {"2007年/b.txt", "b.txt"},
-                       {"2007年/g.txt", "g.txt"}, {"2049年", "/"},
-                       {"2049年/c.txt", "c.txt"}, {"1951年", "/"},
-                       {"1951年/d.txt", "d.txt"}, {"2050年", "/"},
-                       {"2050年/e.txt", "e.txt"}, {"1999年", "/"},
-                       {"1999年/f.txt", "f.txt"}, {"sub", "/"},
+  const Tree sorted = {{"1998年", "/"},
+                       {"1998年/a.jpg", "a.jpg"},
+                       {"2007年", "/"},
+                       {"2007年/b.txt", "b.txt"},
+                       {"2007年/g.txt", "g.txt"},
+                       {"2049年", "/"},
+                       {"2049年/c.txt", "c.txt"},
+                       {"2051年", "/"},
+                       {"2051年/d.txt", "d.txt"},
+                       {"1950年", "/"},
+                       {"1950年/e.txt", "e.txt"},
+                       {"1999年", "/"},
+                       {"1999年/f.txt", "f.txt"},
+                       {"2100年", "/"},
+                       {"2100年/b2.txt", "b2.txt"},
+                       {"sub", "/"},
                        {"sub/h.txt", "h"}};
 
   EXPECT_EQ(Run(), kCompleted);
   EXPECT_EQ(Contents(), sorted);
-  EXPECT_EQ(scratch_, "07-03-15 14:05:09") << "the date text of the last file, in local time";
-  EXPECT_EQ(testing::ModificationTime(root_ / "1951年/d.txt"), k2051);
+  EXPECT_EQ(scratch_, "2007-03-15 14:05:09") << "the date text of the last file, in local time";
+  EXPECT_EQ(testing::ModificationTime(root_ / "2051年/d.txt"), k2051);
 
   EXPECT_EQ(Run(), kCompleted);
   EXPECT_EQ(Contents(), sorted) << "a second run moves nothing";
@@ -136,11 +149,51 @@ TEST_F(SortByYearTest, AFailedMoveStopsThereWithoutABox) {
       (Tree{{"1998年", "/"}, {"1998年/a.txt", "a.txt"}, {"2007年", "/"}, {"b.txt", "b.txt"}}));
 }
 
+// The disk, but with the modification times a test gives its files by name:
+// the disk itself keeps no date before 1901.
+class DatedFiles : public FileSystemWrapper {
+ public:
+  explicit DatedFiles(std::map<std::string, std::time_t> dates)
+      : FileSystemWrapper(FileSystem::Default()), dates_(std::move(dates)) {}
+
+  std::optional<EntryInfo> Inspect(const std::string& path) override {
+    std::optional<EntryInfo> info = FileSystemWrapper::Inspect(path);
+    auto date = dates_.find(std::string(NameOf(path)));
+    if (info && date != dates_.end()) info->mtime = {date->second, 0};
+    return info;
+  }
+
+ private:
+  std::map<std::string, std::time_t> dates_;
+};
+
+TEST_F(SortByYearTest, NamesTheFolderAfterTheWholeYearOfAnyDate) {
+  DatedFiles dated({{"a.txt", -2209015800},     // 1900-01-01 00:30 local
+                    {"b.txt", -62135623800},    // 0001-01-01 00:30 local
+                    {"c.txt", 327417652800}});  // 12345-06-15 12:00 local
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) testing::PutFile(root_ / name, name);
+
+  EXPECT_EQ(Run(&dated), kCompleted);
+  EXPECT_EQ(Contents(), (Tree{{"1900年", "/"},
+                              {"1900年/a.txt", "a.txt"},
+                              {"1年", "/"},
+                              {"1年/b.txt", "b.txt"},
+                              {"12345年", "/"},
+                              {"12345年/c.txt", "c.txt"}}));
+}
+
+TEST_F(SortByYearTest, ADateBeforeTheFirstYearStopsTheCommandWithoutABox) {
+  DatedFiles dated({{"a.txt", -62135627400}});  // 0000-12-31 23:30 local
+  testing::PutFile(root_ / "a.txt", "a");
+
+  EXPECT_EQ(Run(&dated), kStoppedSilently);
+  EXPECT_EQ(Contents(), (Tree{{"a.txt", "a"}}));
+}
+
 TEST(YearNumberTest, ReadsLenientlyAndNeverOverflows) {
-  EXPECT_EQ(YearNumber(" 07-03-15"), 7);
+  EXPECT_EQ(YearNumber(" 2007-03-15"), 2007);
   EXPECT_EQ(YearNumber("-1"), 0);
   EXPECT_EQ(YearNumber("123456789012"), INT_MAX);
-  EXPECT_STREQ(Century(YearNumber("123456789012")), "19");
 }
 
 }  // namespace

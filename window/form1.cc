@@ -83,10 +83,11 @@ void Form1::paintEvent(QPaintEvent* /*event*/) {
   layer_.FillRect(painter, rect(), m_transparencyKey);
 }
 
-// Form_MouseDown: reached only by presses outside every control, whichever
-// button.
+// Form_MouseDown: any button moves the window, but only from its body. A
+// control passes up the presses it has no use for (a button all but the
+// left, the drop box the right and the middle), and those must not move it.
 void Form1::mousePressEvent(QMouseEvent* event) {
-  desktop_.StartMove(windowHandle());
+  if (childAt(event->position().toPoint()) == nullptr) desktop_.StartMove(windowHandle());
   event->accept();
 }
 
