@@ -33,8 +33,11 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
   if (recent_ && recent_->generation == cache_.generation() && recent_->asked == parent) {
     return InFolder(recent_->resolved, *recent_->listing, NameOf(path));
   }
-  RefuseControlCharacters(parent);
-  if (!IsBelow(path)) return OnDisk(std::string(path));
+  // Below the run's folder every name was read from a listing, where a
+  // control character is a real one; only typed text is held to the rule.
+  bool below = IsBelow(path);
+  RefuseControlCharacters(below ? std::string_view(folder_) : parent);
+  if (!below) return OnDisk(std::string(path));
   std::string folder = folder_;
   std::string_view rest = path.substr(folder_ == "/" ? 1 : folder_.size() + 1);
   for (size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
@@ -74,7 +77,7 @@ std::optional<EntryInfo> Resolver::Look(const std::string& path) {
 }
 
 std::optional<std::string> Resolver::Folder(std::string_view path) {
-  RefuseControlCharacters(path);
+  if (!IsBelow(path)) RefuseControlCharacters(path);
   ResolvedPath folder = Resolve(path);
   bool reachable = folder.kind == EntryKind::kFolder ||
                    (folder.kind == EntryKind::kFolderLink && !IsBelow(folder.path));

@@ -32,8 +32,9 @@ class Resolver {
   Resolver(FileSystem* fs, FolderCache& cache, const std::string& folder);
 
   // Throws kBadFileName for a path whose folder part holds a control
-  // character, a name no folder can have where the commands were designed
-  // to run; and the Failure of a folder on the way that cannot be read.
+  // character in what was typed (the run's folder, or a path outside it), a
+  // name no folder can have where the commands were designed to run; and
+  // the Failure of a folder on the way that cannot be read.
   ResolvedPath Resolve(std::string_view path);
   // The folder at `path`, or nothing when there is none or it is reached
   // through a link below the run's folder. Throws as Resolve does, and
