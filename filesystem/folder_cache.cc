@@ -104,9 +104,10 @@ FolderListing::Range FolderListing::Entries() {
 
 template <typename Choose>
 std::optional<uint32_t> FolderListing::FindBy(std::string_view name, Choose choose) const {
-  if (next_guess_ < entries_.size()) {
-    const CachedEntry& guess = entries_[next_guess_];
-    if (!guess.gone && guess.entry.name == name) return next_guess_++;
+  for (uint32_t guess : {last_file_, last_file_ + 1}) {
+    if (guess >= entries_.size()) break;
+    const CachedEntry& e = entries_[guess];
+    if (!e.gone && e.entry.name == name) return last_file_ = guess;
   }
   const std::string key = FoldCase(name);
   const size_t hash = TextHash{}(key);
@@ -118,7 +119,7 @@ std::optional<uint32_t> FolderListing::FindBy(std::string_view name, Choose choo
     const CachedEntry& e = entries_[slot.place];
     if (e.gone || e.key != key) continue;
     if (e.entry.name == name) {
-      if (e.entry.kind == EntryKind::kFile) next_guess_ = slot.place + 1;
+      if (e.entry.kind == EntryKind::kFile) last_file_ = slot.place;
       return slot.place;
     }
     if (!variant || slot.place < *variant) variant = slot.place;

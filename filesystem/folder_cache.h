@@ -101,9 +101,10 @@ class FolderListing {
   std::vector<uint32_t> added_;       // places added since
   bool removed_ = false;              // whether an entry of order_ is gone since
   // Commands walk a folder's files in listing order, which is the order of
-  // their places, asking about the folders they go to in between: the place
-  // after the last file found is tried first.
-  mutable uint32_t next_guess_ = 0;
+  // their places, asking about each file a step or two in a row and about
+  // the folders they go to in between: the last file found, and the one
+  // after it, are tried first.
+  mutable uint32_t last_file_ = 0;
   std::vector<Slot> slots_;  // a power of two of them, at most half in use
   size_t used_ = 0;
   TextMap<int> next_number_;  // only names numbered past 1
