@@ -1,8 +1,8 @@
-#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "commands/checked.h"
 #include "commands/commands.h"
@@ -43,29 +43,33 @@ FileTypeTable FillFileTypeTable() {
           "exe"};
 }
 
-// The table's entries in upper case, made once per run rather than once per
-// entry and file.
-FileTypeTable UpperCaseTable(const FileTypeTable& table) {
-  FileTypeTable upper;
-  std::transform(table.begin(), table.end(), upper.begin(),
-                 [](const std::string& entry) { return UpperCase(entry); });
-  return upper;
+// The folder of the category of the table's `position`.
+const char* FolderAt(size_t position) {
+  for (const Category& category : kCategories) {
+    if (position < category.end) return category.folder;
+  }
+  return nullptr;
 }
 
-// The folder of the first entry that the extension spells all in lower or
-// all in upper case; none for a mixed spelling such as "Jpg".
-std::optional<std::string> CategoryFolder(const FileTypeTable& table, const FileTypeTable& upper,
-                                          std::string_view extension) {
+// Every spelling an entry of the table matches, all in lower or all in upper
+// case, with the folder of the first entry so spelt: the scan of the table
+// in its order, done once per run rather than once per file.
+using Spellings = std::unordered_map<std::string, const char*>;
+
+Spellings SpellingsOf(const FileTypeTable& table) {
+  Spellings spellings;
   for (size_t position = 0; position < table.size(); ++position) {
-    const std::string& entry = table[position];
-    bool spelled =
-        extension.size() == entry.size() && (extension == entry || extension == upper[position]);
-    if (!spelled) continue;
-    for (const Category& category : kCategories) {
-      if (position < category.end) return category.folder;
-    }
+    spellings.try_emplace(table[position], FolderAt(position));
+    spellings.try_emplace(UpperCase(table[position]), FolderAt(position));
   }
-  return std::nullopt;
+  return spellings;
+}
+
+// None for an extension that no entry spells, such as the mixed "Jpg".
+std::optional<std::string> CategoryFolder(const Spellings& spellings, std::string_view extension) {
+  auto spelled = spellings.find(std::string(extension));
+  if (spelled == spellings.end()) return std::nullopt;
+  return spelled->second;
 }
 
 // The count leaves room for ten files more within 16 bits; a folder that
@@ -73,8 +77,7 @@ std::optional<std::string> CategoryFolder(const FileTypeTable& table, const File
 void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + 10); }
 
 void SortByFileType(CommandRun& run) {
-  const FileTypeTable table = FillFileTypeTable();
-  const FileTypeTable upper = UpperCaseTable(table);
+  const Spellings spellings = SpellingsOf(FillFileTypeTable());
   FileOperations& fs = run.fs;
   const std::string& lj = run.lj;
 
@@ -90,7 +93,7 @@ void SortByFileType(CommandRun& run) {
   for (const File& file : run.folder->Files()) {
     run.Progress(done++, count, file.Path());
     if (file.attributes & (kHidden | kSystem)) continue;
-    std::optional<std::string> category = CategoryFolder(table, upper, ExtensionOf(file.Path()));
+    std::optional<std::string> category = CategoryFolder(spellings, ExtensionOf(file.Path()));
     if (!category) continue;
     std::string folder = lj + "/" + *category;
     // Asked for folders, so one that is empty or holds only hidden files is reused too.
