@@ -26,9 +26,12 @@ bool Resolver::IsBelow(std::string_view path) const {
 }
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
+  // A folder's path ending in "/" is asked about once per file: the "/" is
+  // passed over, not copied away.
   std::string normalized;
   std::string_view path = raw;
-  if (!IsNormalPath(raw)) path = normalized = NormalizePath(raw);
+  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (!IsNormalPath(path)) path = normalized = NormalizePath(path);
   std::string_view parent = ParentOf(path);
   if (recent_ && recent_->generation == cache_.generation() && recent_->asked == parent) {
     return InFolder(recent_->resolved, *recent_->listing, NameOf(path));
