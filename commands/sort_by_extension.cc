@@ -1,3 +1,4 @@
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@
 
 namespace varnelo {
 namespace {
+
+// The files are counted in 16 bits.
+constexpr int kMostFiles = std::numeric_limits<int16_t>::max();
 
 // Only a visible file with a real extension in its own name has a folder to
 // go to; any other would derive its folder from the path above it.
@@ -72,7 +76,13 @@ void SortByExtension(CommandRun& run) {
 
 }  // namespace
 
-extern const Command kSortByExtension = {"extension", "确认按扩展名分类？", kPathNotFound, true,
-                                         &SortByExtension};
+extern const Command kSortByExtension = {
+    .name = "extension",
+    .prompt = "确认按扩展名分类？",
+    .reported_number = kPathNotFound,
+    .most_files = kMostFiles,
+    .opens_folder_first = true,
+    .operation = &SortByExtension,
+};
 
 }  // namespace varnelo

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,7 +71,9 @@ std::optional<std::string> CategoryFolder(const FileTypeTable& table, const File
 
 // The count leaves room for ten files more within 16 bits; a folder that
 // does not is refused with kOverflow.
-void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + 10); }
+constexpr int kSpareRoom = 10;
+constexpr int kMostFiles = std::numeric_limits<int16_t>::max() - kSpareRoom;
+void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + kSpareRoom); }
 
 void SortByFileType(CommandRun& run) {
   const FileTypeTable table = FillFileTypeTable();
@@ -101,7 +104,13 @@ void SortByFileType(CommandRun& run) {
 
 }  // namespace
 
-extern const Command kSortByFileType = {"type", "确认按文件类型分类？", kPathNotFound, true,
-                                        &SortByFileType};
+extern const Command kSortByFileType = {
+    .name = "type",
+    .prompt = "确认按文件类型分类？",
+    .reported_number = kPathNotFound,
+    .most_files = kMostFiles,
+    .opens_folder_first = true,
+    .operation = &SortByFileType,
+};
 
 }  // namespace varnelo
