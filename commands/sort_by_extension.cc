@@ -14,12 +14,13 @@ namespace {
 constexpr int kMostFiles = std::numeric_limits<int16_t>::max();
 
 // Only a visible file with a real extension in its own name has a folder to
-// go to; any other would derive its folder from the path above it.
+// go to; any other would derive its folder from the path above it. An
+// extension with a control character names no folder that can be made.
 bool HasExtensionFolder(const File& file) {
   std::string_view name = NameOf(file.Path());
   size_t dot = name.rfind('.');
   return (file.attributes & (kHidden | kSystem)) == 0 && dot != std::string_view::npos &&
-         dot + 1 < name.size();
+         dot + 1 < name.size() && !HasControlCharacter(name.substr(dot + 1));
 }
 
 void SortByExtension(CommandRun& run) {

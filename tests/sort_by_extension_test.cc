@@ -179,6 +179,13 @@ TEST_F(SortByExtensionTest, AFileGoneMeanwhileIsNamedInTheBox) {
                 kConfirmBox, kStoppedBox + "文件在整理时被移动或修改：b.txt\n已移动 1 个文件。"}));
 }
 
+TEST_F(SortByExtensionTest, AnExtensionWithAControlCharacterStaysAndTheOthersAreSorted) {
+  PutFile(root_ / "a.j\tpg", "tab");
+  PutFile(root_ / "b.jpg", "b");
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Tree{{"a.j\tpg", "tab"}, {"jpg", "/"}, {"jpg/b.jpg", "b"}}));
+}
+
 void MakeFiles(const std::string& folder, int count) {
   const char* extensions[] = {"jpg", "txt", "mp3", "pdf"};
   for (int i = 0; i < count; ++i) {
