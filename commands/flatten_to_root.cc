@@ -1,3 +1,4 @@
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,10 @@
 
 namespace varnelo {
 namespace {
+
+// Twice the count of every file below the folder, the list file among them,
+// fits in 16 bits.
+constexpr int kMostFiles = std::numeric_limits<int16_t>::max() / 2 - 1;
 
 // No folder the user can drop has a path of nothing but spaces; taken as it
 // stands, an empty one would lead the search to the root of the disk.
@@ -95,8 +100,13 @@ void FlattenToRoot(CommandRun& run) {
 
 }  // namespace
 
-extern const Command kFlattenToRoot = {"flatten",
-                                       "确认将所有文件放到根目录？ 这将会永久丢失文件目录!",
-                                       kBadFileName, false, &FlattenToRoot};
+extern const Command kFlattenToRoot = {
+    .name = "flatten",
+    .prompt = "确认将所有文件放到根目录？ 这将会永久丢失文件目录!",
+    .reported_number = kBadFileName,
+    .most_files = kMostFiles,
+    .opens_folder_first = false,
+    .operation = &FlattenToRoot,
+};
 
 }  // namespace varnelo

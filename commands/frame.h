@@ -14,6 +14,19 @@ inline constexpr char kConfirmTitle[] = "请选择";
 inline constexpr char kCompletedText[] = "操作已完成!!";
 inline constexpr char kCheckPathText[] = "请确认路径是否正确!!";
 
+// The box of a run that any other failure ends: kNotCompletedText, a line
+// with the reason, and, where files were moved, a line with how many. Each
+// "%" stands for what the box fills in: a count, or a file's name.
+inline constexpr char kNotCompletedText[] = "操作未完成!!";
+inline constexpr char kDiskFullText[] = "磁盘空间不足。";
+inline constexpr char kNoPermissionText[] = "没有权限修改其中的文件或文件夹。";
+inline constexpr char kTooManyFilesText[] = "文件太多：最多 % 个文件。";
+inline constexpr char kUnreadablePictureText[] = "无法读取图片：%";
+inline constexpr char kNameTakenText[] = "已有同名的文件：%";
+inline constexpr char kChangedMeanwhileText[] = "文件在整理时被移动或修改：%";
+inline constexpr char kFailureNumberText[] = "出错（错误号 %）。";
+inline constexpr char kMovedText[] = "已移动 % 个文件。";
+
 // One run of one command: what the frame hands to the command's operation.
 struct CommandRun {
   Host& host;
@@ -28,14 +41,15 @@ struct Command {
   const char* name;         // the driver's name for it
   const char* prompt;       // the question of the confirmation box
   int reported_number;      // the failure number answered with kCheckPathText
+  int most_files;           // the most files its counts take; 0 where it counts none
   bool opens_folder_first;  // whether the frame opens the folder before the operation
   void (*operation)(CommandRun& run);
 };
 
 // Runs `command` from its confirmation to its last box, on file operations
 // of its own over `fs`: nothing one run learns of the disk outlives it.
-// Every failure ends the operation at once; only the command's reported
-// number shows a box.
+// Every failure ends the operation at once: the command's reported number
+// with kCheckPathText, any other with the box of kNotCompletedText.
 void RunCommand(const Command& command, Host& host, FileSystem* fs);
 
 }  // namespace varnelo

@@ -1,3 +1,4 @@
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -9,13 +10,17 @@
 namespace varnelo {
 namespace {
 
+// The files are counted in 16 bits.
+constexpr int kMostFiles = std::numeric_limits<int16_t>::max();
+
 // Only a visible file with a real extension in its own name has a folder to
-// go to; any other would derive its folder from the path above it.
+// go to; any other would derive its folder from the path above it. An
+// extension with a control character names no folder that can be made.
 bool HasExtensionFolder(const File& file) {
   std::string_view name = NameOf(file.Path());
   size_t dot = name.rfind('.');
   return (file.attributes & (kHidden | kSystem)) == 0 && dot != std::string_view::npos &&
-         dot + 1 < name.size();
+         dot + 1 < name.size() && !HasControlCharacter(name.substr(dot + 1));
 }
 
 void SortByExtension(CommandRun& run) {
@@ -72,7 +77,13 @@ void SortByExtension(CommandRun& run) {
 
 }  // namespace
 
-extern const Command kSortByExtension = {"extension", "确认按扩展名分类？", kPathNotFound, true,
-                                         &SortByExtension};
+extern const Command kSortByExtension = {
+    .name = "extension",
+    .prompt = "确认按扩展名分类？",
+    .reported_number = kPathNotFound,
+    .most_files = kMostFiles,
+    .opens_folder_first = true,
+    .operation = &SortByExtension,
+};
 
 }  // namespace varnelo

@@ -1,4 +1,5 @@
 #include <array>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,7 +75,9 @@ std::optional<std::string> CategoryFolder(const Spellings& spellings, std::strin
 
 // The count leaves room for ten files more within 16 bits; a folder that
 // does not is refused with kOverflow.
-void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + 10); }
+constexpr int kSpareRoom = 10;
+constexpr int kMostFiles = std::numeric_limits<int16_t>::max() - kSpareRoom;
+void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + kSpareRoom); }
 
 void SortByFileType(CommandRun& run) {
   const Spellings spellings = SpellingsOf(FillFileTypeTable());
@@ -104,7 +107,13 @@ void SortByFileType(CommandRun& run) {
 
 }  // namespace
 
-extern const Command kSortByFileType = {"type", "确认按文件类型分类？", kPathNotFound, true,
-                                        &SortByFileType};
+extern const Command kSortByFileType = {
+    .name = "type",
+    .prompt = "确认按文件类型分类？",
+    .reported_number = kPathNotFound,
+    .most_files = kMostFiles,
+    .opens_folder_first = true,
+    .operation = &SortByFileType,
+};
 
 }  // namespace varnelo

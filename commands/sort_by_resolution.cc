@@ -8,6 +8,7 @@
 #include "commands/checked.h"
 #include "commands/commands.h"
 #include "commands/extension.h"
+#include "filesystem/failure.h"
 #include "filesystem/names.h"
 #include "pictures/picture_probe.h"
 
@@ -55,6 +56,17 @@ int32_t PixelCount(FileOperations& fs, const File& file) {
   return RoundToInt32(static_cast<double>(box.height) * box.width);
 }
 
+// A picture whose pixel count leaves the counts is one the command cannot
+// measure, and the user is told which it is.
+int32_t MeasuredPixelCount(FileOperations& fs, const File& file) {
+  try {
+    return PixelCount(fs, file);
+  } catch (const Failure& failure) {
+    if (failure.number() != kOverflow) throw;
+    throw Failure(kInvalidPicture, "too large to count: " + file.Path(), file.Path());
+  }
+}
+
 void SortByResolution(CommandRun& run) {
   FileOperations& fs = run.fs;
   const std::string& lj = run.lj;
@@ -67,7 +79,7 @@ void SortByResolution(CommandRun& run) {
     // made only when the first picture of that class arrives. Asked without
     // a trailing "/", the check also takes a plain file of the folder's name
     // for the folder; the move then fails at that picture, which stays.
-    std::string folder = lj + "/" + std::string(ResolutionClassOf(PixelCount(fs, file)));
+    std::string folder = lj + "/" + std::string(ResolutionClassOf(MeasuredPixelCount(fs, file)));
     if (fs.Dir(folder, kDirectory).empty()) fs.MakeFolder(folder);
     fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
   }
@@ -82,7 +94,13 @@ std::string_view ResolutionClassOf(int32_t pixel_count) {
   return kLargest;
 }
 
-extern const Command kSortByResolution = {"resolution", "确认按照片像素分类？", kPathNotFound, true,
-                                          &SortByResolution};
+extern const Command kSortByResolution = {
+    .name = "resolution",
+    .prompt = "确认按照片像素分类？",
+    .reported_number = kPathNotFound,
+    .most_files = 0,
+    .opens_folder_first = true,
+    .operation = &SortByResolution,
+};
 
 }  // namespace varnelo

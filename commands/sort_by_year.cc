@@ -60,7 +60,13 @@ void SortByYear(CommandRun& run) {
 
 }  // namespace
 
-extern const Command kSortByYear = {"year", "确认按最后修改年份分类？", kPathNotFound, true,
-                                    &SortByYear};
+extern const Command kSortByYear = {
+    .name = "year",
+    .prompt = "确认按最后修改年份分类？",
+    .reported_number = kPathNotFound,
+    .most_files = 0,
+    .opens_folder_first = true,
+    .operation = &SortByYear,
+};
 
 }  // namespace varnelo

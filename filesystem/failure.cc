@@ -2,11 +2,23 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace varnelo {
 
 Failure::Failure(int number, const std::string& context)
     : std::runtime_error(context + " (failure " + std::to_string(number) + ")"), number_(number) {}
+
+Failure::Failure(int number, const std::string& context, std::string path)
+    : Failure(number, context) {
+  path_ = std::move(path);
+}
+
+Failure Failure::About(std::string path) const {
+  Failure failure = *this;
+  failure.path_ = std::move(path);
+  return failure;
+}
 
 Failure FailureFromErrno(int error, const std::string& context) {
   int number;

@@ -20,7 +20,7 @@ enum FailureNumber : int {
   kPermissionDenied = 70,
   kPathFileAccessError = 75,
   kPathNotFound = 76,
-  kInvalidPicture = 481,  // a picture file whose size cannot be read: damaged, or no picture
+  kInvalidPicture = 481,  // a picture whose size cannot be read or counted: damaged, or no picture
 };
 
 // Thrown for what ends a command: the frame catches it, and so do only the
@@ -30,10 +30,17 @@ enum FailureNumber : int {
 class Failure : public std::runtime_error {
  public:
   Failure(int number, const std::string& context);
+  // `path`: the file the failure is about, where the user is to be told its name.
+  Failure(int number, const std::string& context, std::string path);
   int number() const { return number_; }
+  // Empty where the failure names no file.
+  const std::string& path() const { return path_; }
+  // This failure, told about the file at `path`.
+  Failure About(std::string path) const;
 
  private:
   int number_;
+  std::string path_;
 };
 
 // The one place where the system's error codes become failure numbers.

@@ -92,30 +92,36 @@ std::vector<std::string> FileOperations::DirEntries(const std::string& path, int
 int FileOperations::GetAttr(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
   std::optional<EntryInfo> info = resolver_.Details(entry);
-  if (!info) throw Failure(kFileNotFound, "no entry " + path);
+  if (!info) throw Failure(kFileNotFound, "no entry " + path, path);
   return AttributesOf(NameOf(entry.path), *info);
 }
 
 int FileOperations::GetKindAttr(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind) throw Failure(kFileNotFound, "no entry " + path);
+  if (!entry.kind) throw Failure(kFileNotFound, "no entry " + path, path);
   return AttributesOf(NameOf(entry.path), *entry.kind, entry.is_link);
 }
 
 void FileOperations::MakeFolder(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
-  if (entry.kind) throw Failure(kPathFileAccessError, "already there: " + path);
+  if (entry.kind) throw Failure(kPathFileAccessError, "already there: " + path, path);
   std::string parent = ExistingFolder(std::string(ParentOf(entry.path)));
   std::string name(NameOf(entry.path));
   std::string made = JoinPath(parent, name);
-  fs_->MakeFolder(made);
+  try {
+    fs_->MakeFolder(made);
+  } catch (const Failure& failure) {
+    // Taken meanwhile: the user is told by which name.
+    if (failure.number() != kFileAlreadyExists) throw;
+    throw failure.About(made);
+  }
   if (FolderListing* listing = cache_.Known(parent)) listing->Add({name, EntryKind::kFolder});
   cache_.Made(made);
 }
 
 void FileOperations::DeleteFile(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
-  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path, path);
   try {
     fs_->DeleteFile(entry.path);
   } catch (const Failure& failure) {
@@ -128,7 +134,7 @@ void FileOperations::DeleteFile(const std::string& path) {
 void FileOperations::RefuseIfGone(const ResolvedPath& entry, const Failure& failure) {
   if (failure.number() != kPathNotFound || fs_->Inspect(entry.path)) return;
   Forget(entry);
-  throw Failure(kFileNotFound, "no file " + entry.path);
+  throw Failure(kFileNotFound, "no file " + entry.path, entry.path);
 }
 
 void FileOperations::DeleteFileQuietly(const std::string& path) noexcept {
@@ -204,13 +210,14 @@ std::string FileOperations::GetBaseName(std::string_view path) {
 File FileOperations::GetFile(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
   std::optional<EntryInfo> info = resolver_.Details(entry);
-  if (!info || info->kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  if (!info || info->kind != EntryKind::kFile)
+    throw Failure(kFileNotFound, "no file " + path, path);
   return {entry.path, AttributesOf(NameOf(entry.path), *info), info->mtime};
 }
 
 std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   ResolvedPath entry = resolver_.Resolve(path);
-  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path);
+  if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path, path);
   try {
     return fs_->ReadFile(entry.path, limit);
   } catch (const Failure& failure) {

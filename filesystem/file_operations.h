@@ -142,6 +142,8 @@ class FileOperations {
   // interrupted run) is reused, and a file already at its place stays.
   std::string MoveInto(const std::string& source, const std::string& folder,
                        const std::string& name);
+  // How many files MoveInto has moved so far: what a run that stops has changed.
+  int moved() const { return moved_; }
 
  private:
   std::string ExistingFolder(const std::string& path);
@@ -168,6 +170,7 @@ class FileOperations {
   FolderCache cache_;
   Resolver resolver_;
   uint64_t next_temporary_;  // drawn at random, so two runs at once never meet
+  int moved_ = 0;
 };
 
 }  // namespace varnelo

@@ -87,7 +87,9 @@ std::string FileOperations::FreeName(const std::string& folder, const std::strin
 std::string FileOperations::MoveInto(const std::string& source, const std::string& folder,
                                      const std::string& name) {
   ResolvedPath from = resolver_.Resolve(source);
-  if (from.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + source);
+  if (from.kind != EntryKind::kFile) {
+    throw Failure(kFileNotFound, "no file " + source, source);
+  }
   const std::string target_folder = ExistingFolder(folder);
   FolderListing& listing = cache_.Of(target_folder);
   for (int n = listing.NextNumber(name);; ++n) {
@@ -107,6 +109,7 @@ std::string FileOperations::MoveInto(const std::string& source, const std::strin
       continue;
     }
     listing.SetNextNumber(name, n);
+    ++moved_;
     return target;
   }
 }

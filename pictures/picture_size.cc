@@ -21,7 +21,7 @@ PictureSize ReadPictureSize(FileOperations& fs, const std::string& path) {
     reading = ReadHeader(head);
     if (!reading.wants_more || head.size() < limit) break;  // a short read: the file ended
   }
-  if (!reading.size) throw Failure(kInvalidPicture, "no picture size in " + path);
+  if (!reading.size) throw Failure(kInvalidPicture, "no picture size in " + path, path);
   return *reading.size;
 }
 

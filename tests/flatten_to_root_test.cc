@@ -29,7 +29,8 @@ using Tree = std::map<std::string, std::string>;
 const std::string kConfirmBox = "请选择|确认将所有文件放到根目录？ 这将会永久丢失文件目录!";
 const Boxes kDone = {kConfirmBox, "|操作已完成!!"};
 const Boxes kPathMessage = {kConfirmBox, "|请确认路径是否正确!!"};
-const Boxes kSilent = {kConfirmBox};
+// The box of a run that stops, with the lines after its first.
+Boxes Stopped(const std::string& lines) { return {kConfirmBox, "|操作未完成!!\n" + lines}; }
 
 // Looks at the folder once the list file is in place, before the searches.
 class SearchWatcher : public FileSystemWrapper {
@@ -175,8 +176,8 @@ TEST_F(FlattenToRootTest, PathsThatNameNoFolderChangeNothing) {
   EXPECT_EQ(Run(kPrompt), kPathMessage);
   EXPECT_EQ(Run(""), kPathMessage);
   EXPECT_EQ(Run("   "), kPathMessage);
-  EXPECT_EQ(Run(root_ / "missing"), kSilent);
-  EXPECT_EQ(Run(root_ / "file.txt"), kSilent);
+  EXPECT_EQ(Run(root_ / "missing"), Stopped("出错（错误号 76）。"));
+  EXPECT_EQ(Run(root_ / "file.txt"), Stopped("出错（错误号 76）。"));
   EXPECT_EQ(Contents(), before);
   EXPECT_FALSE(testing::Exists("579978.txt"));
   EXPECT_FALSE(testing::Exists("/579978.txt"));
@@ -218,7 +219,8 @@ TEST_F(FlattenToRootTest, AFailureToBringAFileUpStopsBeforeAnyFolderIsRemovedAnd
   PutFile(root_ / "c/3.txt", "3");
   FaultyFileSystem faulty;
   faulty.FailAt(Operation::kRename, 2, kPermissionDenied);
-  EXPECT_EQ(Run(root_.path(), &faulty), kSilent);
+  EXPECT_EQ(Run(root_.path(), &faulty),
+            Stopped("没有权限修改其中的文件或文件夹。\n已移动 1 个文件。"));
   EXPECT_EQ(
       Contents(),
       (Tree{
@@ -266,7 +268,7 @@ TEST_F(FlattenToRootTest, RefusesATreeTooLargeForTheCountsBeforeAnythingMoves) {
   EXPECT_EQ(Run(root_.path()), kDone);
   EXPECT_EQ(CountEntries(root_.path()), 16382u);
   PutFile(root_ / "sub/one-more.txt", "x");
-  EXPECT_EQ(Run(root_.path()), kSilent);
+  EXPECT_EQ(Run(root_.path()), Stopped("文件太多：最多 16382 个文件。"));
   EXPECT_EQ(CountEntries(root_.path()), 16382u + 1u) << "the list file goes with the refusal";
   EXPECT_EQ(testing::Tree(root_ / "sub"), (Tree{{"one-more.txt", "x"}}));
 }

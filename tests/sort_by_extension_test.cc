@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ using Tree = std::map<std::string, std::string>;
 const std::string kConfirmBox = "请选择|确认按扩展名分类？";
 const std::string kDoneBox = "|操作已完成!!";
 const std::string kPathBox = "|请确认路径是否正确!!";
+const std::string kStoppedBox = "|操作未完成!!\n";
 
 class SortByExtensionTest : public ::testing::Test {
  protected:
@@ -106,13 +108,15 @@ TEST_F(SortByExtensionTest, KeepsModificationTimesAndOddNames) {
   EXPECT_EQ(tree.size(), 5u);
 }
 
-TEST_F(SortByExtensionTest, AMoveFailureStopsThereWithoutABoxAndEachFileInOnePlace) {
+TEST_F(SortByExtensionTest, AMoveFailureStopsThereWithItsReasonAndEachFileInOnePlace) {
   PutFile(root_ / "a.jpg", "a");
   PutFile(root_ / "b.png", "b");
   PutFile(root_ / "c.gif", "c");
   FaultyFileSystem faulty;
   faulty.FailAt(Operation::kRename, 2, kPermissionDenied);
-  EXPECT_EQ(Run(root_.path(), &faulty), (std::vector<std::string>{kConfirmBox}));
+  EXPECT_EQ(Run(root_.path(), &faulty),
+            (std::vector<std::string>{
+                kConfirmBox, kStoppedBox + "没有权限修改其中的文件或文件夹。\n已移动 1 个文件。"}));
   EXPECT_EQ(Contents(), (Tree{{"jpg", "/"},
                               {"jpg/a.jpg", "a"},
                               {"png", "/"},
@@ -122,6 +126,64 @@ TEST_F(SortByExtensionTest, AMoveFailureStopsThereWithoutABoxAndEachFileInOnePla
   // A second run finishes the job without doubling any file.
   EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
   EXPECT_EQ(Contents().size(), 6u);
+}
+
+// Each failure a disk gives tells its own reason, and how many files had
+// moved before it. Two files: the calls are two folders made, then two renames.
+TEST_F(SortByExtensionTest, EachFailureTellsItsReasonAndTheFilesMovedBeforeIt) {
+  struct Case {
+    Operation operation;
+    int nth;
+    int number;
+    const char* lines;
+  };
+  const Case kCases[] = {
+      {Operation::kMakeFolder, 1, kDiskFull, "磁盘空间不足。"},
+      {Operation::kMakeFolder, 2, kPermissionDenied, "没有权限修改其中的文件或文件夹。"},
+      {Operation::kMakeFolder, 2, kFileAlreadyExists, "已有同名的文件：txt"},
+      {Operation::kRename, 2, kDiskFull, "磁盘空间不足。\n已移动 1 个文件。"},
+      {Operation::kRename, 2, kPathFileAccessError, "出错（错误号 75）。\n已移动 1 个文件。"},
+  };
+  for (const Case& c : kCases) {
+    std::filesystem::remove_all(root_.path());
+    PutFile(root_ / "a.jpg", "a");
+    PutFile(root_ / "b.txt", "b");
+    FaultyFileSystem faulty;
+    faulty.FailAt(c.operation, c.nth, c.number);
+    EXPECT_EQ(Run(root_.path(), &faulty),
+              (std::vector<std::string>{kConfirmBox, kStoppedBox + c.lines}))
+        << c.number;
+  }
+}
+
+// Deletes one file right before it is renamed, as a user might meanwhile.
+class TakingAway : public FileSystemWrapper {
+ public:
+  explicit TakingAway(std::string path)
+      : FileSystemWrapper(FileSystem::Default()), path_(std::move(path)) {}
+  Outcome Rename(const std::string& from, const std::string& to) override {
+    if (from.ends_with(path_)) std::filesystem::remove(from);
+    return FileSystemWrapper::Rename(from, to);
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST_F(SortByExtensionTest, AFileGoneMeanwhileIsNamedInTheBox) {
+  PutFile(root_ / "a.jpg", "a");
+  PutFile(root_ / "b.txt", "b");
+  TakingAway taking("/b.txt");
+  EXPECT_EQ(Run(root_.path(), &taking),
+            (std::vector<std::string>{
+                kConfirmBox, kStoppedBox + "文件在整理时被移动或修改：b.txt\n已移动 1 个文件。"}));
+}
+
+TEST_F(SortByExtensionTest, AnExtensionWithAControlCharacterStaysAndTheOthersAreSorted) {
+  PutFile(root_ / "a.j\tpg", "tab");
+  PutFile(root_ / "b.jpg", "b");
+  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Tree{{"a.j\tpg", "tab"}, {"jpg", "/"}, {"jpg/b.jpg", "b"}}));
 }
 
 void MakeFiles(const std::string& folder, int count) {
@@ -136,7 +198,8 @@ void MakeFiles(const std::string& folder, int count) {
 
 TEST_F(SortByExtensionTest, SortsAt32767FilesAndRefusesOneMore) {
   MakeFiles(root_.path(), 32768);
-  EXPECT_EQ(Run(root_.path()), (std::vector<std::string>{kConfirmBox}));
+  EXPECT_EQ(Run(root_.path()),
+            (std::vector<std::string>{kConfirmBox, kStoppedBox + "文件太多：最多 32767 个文件。"}));
   EXPECT_EQ(Contents().size(), 32768u) << "nothing changed";
 
   ASSERT_EQ(unlink((root_ / "f0.jpg").c_str()), 0);
@@ -163,6 +226,11 @@ TEST_F(SortByExtensionTest, TheDriverPrintsEveryBox) {
             "0:box\t请选择\t确认按扩展名分类？\nbox\t\t操作已完成!!\n");
   EXPECT_EQ(Drive("extension ''"),
             "0:box\t请选择\t确认按扩展名分类？\nbox\t\t请确认路径是否正确!!\n");
+  PutFile(root_ / "b.txt", "b");
+  PutFile(root_ / "txt", "in the way");
+  EXPECT_EQ(Drive("extension '" + root_.path() + "'"),
+            "0:box\t请选择\t确认按扩展名分类？\n"
+            "box\t\t操作未完成!!\\n已有同名的文件：txt\n");
   EXPECT_TRUE(Drive("nonsense /tmp").starts_with("2:"));
 }
 

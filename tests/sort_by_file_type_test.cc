@@ -20,7 +20,8 @@ using Boxes = std::vector<std::string>;
 using Tree = std::map<std::string, std::string>;
 
 const Boxes kCompleted = {"请选择|确认按文件类型分类？", "|操作已完成!!"};
-const Boxes kStoppedSilently = {"请选择|确认按文件类型分类？"};
+// The box of a run that stops, with the lines after its first.
+Boxes Stopped(const std::string& lines) { return {kCompleted[0], "|操作未完成!!\n" + lines}; }
 
 class SortByFileTypeTest : public ::testing::Test {
  protected:
@@ -97,19 +98,19 @@ TEST_F(SortByFileTypeTest, ReusesFoldersWhateverTheyHoldAndNeitherReplacesNorMov
                               {".hidden.jpg", "hidden"}}));
 }
 
-TEST_F(SortByFileTypeTest, AFailedMoveStopsThereWithoutABox) {
+TEST_F(SortByFileTypeTest, AFailedMoveStopsThereAndTellsWhy) {
   PutFile(folder_ + "/a.jpg", "a");
   PutFile(folder_ + "/b.png", "b");
   PutFile(folder_ + "/c.gif", "c");
   FaultyFileSystem faulty;
   faulty.FailAt(Operation::kRename, 2, kPermissionDenied);
 
-  EXPECT_EQ(Run(&faulty), kStoppedSilently);
+  EXPECT_EQ(Run(&faulty), Stopped("没有权限修改其中的文件或文件夹。\n已移动 1 个文件。"));
   EXPECT_EQ(Contents(), (Tree{{"图片", "/"}, {"图片/a.jpg", "a"}, {"b.png", "b"}, {"c.gif", "c"}}));
 }
 
 TEST_F(SortByFileTypeTest, AMissingFolderOnlyAsksToCheckThePath) {
-  EXPECT_EQ(RunOn(root_ / "missing"), (Boxes{kStoppedSilently[0], "|请确认路径是否正确!!"}));
+  EXPECT_EQ(RunOn(root_ / "missing"), (Boxes{kCompleted[0], "|请确认路径是否正确!!"}));
   EXPECT_FALSE(testing::Exists(root_ / "missing"));
 }
 
@@ -136,7 +137,7 @@ class CrowdedFileSystem : public FileSystemWrapper {
 TEST_F(SortByFileTypeTest, SortsAt32757FilesAndRefusesOneMore) {
   PutFile(folder_ + "/z.jpg", "z");
   CrowdedFileSystem one_too_many(folder_, 32757);
-  EXPECT_EQ(Run(&one_too_many), kStoppedSilently);
+  EXPECT_EQ(Run(&one_too_many), Stopped("文件太多：最多 32757 个文件。"));
   EXPECT_EQ(Contents(), (Tree{{"z.jpg", "z"}})) << "nothing changed";
 
   CrowdedFileSystem full(folder_, 32756);

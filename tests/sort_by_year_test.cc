@@ -27,7 +27,8 @@ using Boxes = std::vector<std::string>;
 using Tree = std::map<std::string, std::string>;
 
 const Boxes kCompleted = {"请选择|确认按最后修改年份分类？", "|操作已完成!!"};
-const Boxes kStoppedSilently = {"请选择|确认按最后修改年份分类？"};
+// The box of a run that stops, with the lines after its first.
+Boxes Stopped(const std::string& lines) { return {kCompleted[0], "|操作未完成!!\n" + lines}; }
 
 // Mid-year noon (UTC), so the year is the same in every time zone.
 constexpr std::time_t k1950 = -616852800;
@@ -131,19 +132,19 @@ TEST_F(SortByYearTest, AFileBearingAYearFolderNameStopsTheCommandAtThatYear) {
   PutFile("2007年", k2007);
   PutFile("3.txt", k2007);
 
-  EXPECT_EQ(Run(), kStoppedSilently);
+  EXPECT_EQ(Run(), Stopped("已有同名的文件：2007年\n已移动 1 个文件。"));
   EXPECT_EQ(
       Contents(),
       (Tree{{"1998年", "/"}, {"1998年/1.txt", "1.txt"}, {"2007年", "2007年"}, {"3.txt", "3.txt"}}));
 }
 
-TEST_F(SortByYearTest, AFailedMoveStopsThereWithoutABox) {
+TEST_F(SortByYearTest, AFailedMoveStopsThereAndTellsWhy) {
   PutFile("a.txt", k1998);
   PutFile("b.txt", k2007);
   FaultyFileSystem faulty;
   faulty.FailAt(Operation::kRename, 2, kPermissionDenied);
 
-  EXPECT_EQ(Run(&faulty), kStoppedSilently);
+  EXPECT_EQ(Run(&faulty), Stopped("没有权限修改其中的文件或文件夹。\n已移动 1 个文件。"));
   EXPECT_EQ(
       Contents(),
       (Tree{{"1998年", "/"}, {"1998年/a.txt", "a.txt"}, {"2007年", "/"}, {"b.txt", "b.txt"}}));
@@ -182,11 +183,11 @@ TEST_F(SortByYearTest, NamesTheFolderAfterTheWholeYearOfAnyDate) {
                               {"12345年/c.txt", "c.txt"}}));
 }
 
-TEST_F(SortByYearTest, ADateBeforeTheFirstYearStopsTheCommandWithoutABox) {
+TEST_F(SortByYearTest, ADateBeforeTheFirstYearStopsTheCommandWithItsNumber) {
   DatedFiles dated({{"a.txt", -62135627400}});  // 0000-12-31 23:30 local
   testing::PutFile(root_ / "a.txt", "a");
 
-  EXPECT_EQ(Run(&dated), kStoppedSilently);
+  EXPECT_EQ(Run(&dated), Stopped("出错（错误号 6）。"));
   EXPECT_EQ(Contents(), (Tree{{"a.txt", "a"}}));
 }
 

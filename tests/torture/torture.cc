@@ -229,6 +229,12 @@ Boxes Expected(const Command& command, const std::vector<std::string>& reports) 
   return boxes;
 }
 
+bool Stopped(const Command& command, const Boxes& boxes, const std::string& reason) {
+  if (reason.empty() && boxes == Expected(command, {kCheckPathText})) return true;
+  return boxes.size() == 2 && boxes[0] == Expected(command, {})[0] &&
+         boxes[1].starts_with("|操作未完成!!\n" + reason);
+}
+
 Outcome AcrossVolumes::Rename(const std::string& from, const std::string& to) {
   if (ParentOf(from) != ParentOf(to)) return Outcome::kOtherVolume;
   return FileSystemWrapper::Rename(from, to);

@@ -72,6 +72,10 @@ void CopyTree(const std::string& from, const std::string& to);
 using Boxes = std::vector<std::string>;
 // The boxes a command shows, as "title|text": the confirmation, then `reports`.
 Boxes Expected(const Command& command, const std::vector<std::string>& reports);
+// Whether `boxes` are those of a run that a failure stopped: the
+// confirmation, then the path message or one box "操作未完成!!" whose next
+// line begins with `reason`.
+bool Stopped(const Command& command, const Boxes& boxes, const std::string& reason = "");
 
 // A file system on which no rename crosses into another folder, as across
 // volumes: every file placed is a whole copy.

@@ -194,9 +194,10 @@ TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-// A failure of any number but the path's ends the command without a word;
-// the next run, on the same file system, starts afresh.
-TEST(Form1FaultTest, FailureMidCommandLeavesTheConfirmationAsTheLastBox) {
+// A failure of any number but the path's ends the command with a box that
+// says why, shown as the completion box is; the next run, on the same file
+// system, starts afresh.
+TEST(Form1FaultTest, FailureMidCommandEndsWithABoxThatSaysWhy) {
   TempFolder folder;
   PutFile(folder / "a.jpg");
   FaultyFileSystem faulty;
@@ -208,16 +209,21 @@ TEST(Form1FaultTest, FailureMidCommandLeavesTheConfirmationAsTheLastBox) {
   extension_button.click();
 
   ASSERT_TRUE(faulty.Failed());
-  ASSERT_EQ(desktop.boxes.size(), 1u);
+  ASSERT_EQ(desktop.boxes.size(), 2u);
   EXPECT_EQ(desktop.boxes[0].title, "请选择");
   EXPECT_EQ(desktop.boxes[0].text, "确认按扩展名分类？");
+  const BoxSeen& box = desktop.boxes[1];
+  EXPECT_EQ(box.title, "Varnelo");
+  EXPECT_EQ(box.text, "操作未完成!!\n没有权限修改其中的文件或文件夹。");
+  EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(box.buttons, QStringList({"确定"}));
   EXPECT_EQ(Tree(folder.path()), (std::map<std::string, std::string>{{"a.jpg", "x"}}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(form.DropBoxText(), folder.path());
 
   extension_button.click();
-  ASSERT_EQ(desktop.boxes.size(), 3u);
-  EXPECT_EQ(desktop.boxes[2].text, "操作已完成!!");
+  ASSERT_EQ(desktop.boxes.size(), 4u);
+  EXPECT_EQ(desktop.boxes[3].text, "操作已完成!!");
   EXPECT_EQ(Tree(folder.path()),
             (std::map<std::string, std::string>{{"jpg", "/"}, {"jpg/a.jpg", "x"}}));
 }
