@@ -48,8 +48,9 @@ std::string Reason(const Command& command, const Stop& stop) {
 }
 
 std::string NotCompletedText(const Command& command, const Stop& stop, int moved) {
-  std::string text = std::string(kNotCompletedText) + "\n" + Reason(command, stop);
-  if (moved > 0) text += "\n" + Filled(kMovedText, std::to_string(moved));
+  std::string text(kNotCompletedText);
+  text.append("\n").append(Reason(command, stop));
+  if (moved > 0) text.append("\n").append(Filled(kMovedText, std::to_string(moved)));
   return text;
 }
 
