@@ -58,35 +58,44 @@ std::string FileOperations::Dir(const std::string& path, int mask) {
     std::vector<std::string> entries = DirEntries(path, mask);
     return entries.empty() ? "" : entries.front();
   }
-  return EntryName(path, mask);
+  std::optional<DirEntry> entry = EntryAt(path, mask);
+  return entry ? entry->name : "";
 }
 
-std::string FileOperations::EntryName(const std::string& path, int mask) {
+std::optional<FileOperations::DirEntry> FileOperations::EntryAt(const std::string& path, int mask) {
   ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind || entry.kind == EntryKind::kOther) return "";
+  if (!entry.kind || entry.kind == EntryKind::kOther) return std::nullopt;
   std::string_view name = NameOf(entry.path);
-  return MatchesMask(AttributesOf(name, *entry.kind, entry.is_link), mask) ? std::string(name) : "";
+  int attributes = AttributesOf(name, *entry.kind, entry.is_link);
+  if (!MatchesMask(attributes, mask)) return std::nullopt;
+  return DirEntry{std::string(name), attributes};
 }
 
 std::vector<std::string> FileOperations::DirEntries(const std::string& path, int mask) {
-  if (path.empty()) return {};
   std::vector<std::string> names;
-  if (IsFolderPath(path)) {
-    std::optional<std::string> folder = resolver_.Folder(path);
-    if (!folder) return {};
-    if (mask & kDirectory) names = {".", ".."};
-    for (const CachedEntry& e : cache_.Of(*folder).Entries()) {
-      const Entry& entry = e.entry;
-      if (entry.kind != EntryKind::kOther &&
-          MatchesMask(AttributesOf(entry.name, entry.kind, entry.is_link), mask)) {
-        names.push_back(entry.name);
-      }
-    }
-    return names;
-  }
-  std::string name = EntryName(path, mask);
-  if (!name.empty()) names.push_back(std::move(name));
+  for (DirEntry& entry : DirEntriesWithKinds(path, mask)) names.push_back(std::move(entry.name));
   return names;
+}
+
+std::vector<FileOperations::DirEntry> FileOperations::DirEntriesWithKinds(const std::string& path,
+                                                                          int mask) {
+  if (path.empty()) return {};
+  std::vector<DirEntry> entries;
+  if (!IsFolderPath(path)) {
+    if (std::optional<DirEntry> entry = EntryAt(path, mask)) entries.push_back(std::move(*entry));
+    return entries;
+  }
+  std::optional<std::string> folder = resolver_.Folder(path);
+  if (!folder) return {};
+  if (mask & kDirectory) entries = {{".", kDirectory}, {"..", kDirectory}};
+  for (const CachedEntry& e : cache_.Of(*folder).Entries()) {
+    const Entry& entry = e.entry;
+    int attributes = AttributesOf(entry.name, entry.kind, entry.is_link);
+    if (entry.kind != EntryKind::kOther && MatchesMask(attributes, mask)) {
+      entries.push_back({entry.name, attributes});
+    }
+  }
+  return entries;
 }
 
 int FileOperations::GetAttr(const std::string& path) {

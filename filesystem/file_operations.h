@@ -2,6 +2,7 @@
 #define VARNELO_FILESYSTEM_FILE_OPERATIONS_H_
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,14 @@ class FileOperations {
   // entries whose attribute bits among kHidden, kSystem and kDirectory all
   // lie in `mask` (none for a missing folder, or one that cannot be read).
   std::vector<std::string> DirEntries(const std::string& path, int mask);
+  // An answer of the directory function with the bits that GetKindAttr would
+  // tell of it, which the listing holds.
+  struct DirEntry {
+    std::string name;
+    int attributes;
+  };
+  // As DirEntries, each name with its kind's bits ("." and ".." as folders).
+  std::vector<DirEntry> DirEntriesWithKinds(const std::string& path, int mask);
   // The first answer of DirEntries, or "" when there is none.
   std::string Dir(const std::string& path, int mask);
 
@@ -148,7 +157,7 @@ class FileOperations {
  private:
   std::string ExistingFolder(const std::string& path);
   // The directory function's answer for a path that is not a folder's.
-  std::string EntryName(const std::string& path, int mask);
+  std::optional<DirEntry> EntryAt(const std::string& path, int mask);
   // Where `source` is the file `existing` already: the path it keeps.
   std::optional<std::string> AlreadyPlaced(const ResolvedPath& source, const std::string& existing);
   // Moves `source` to `target`, a name of the folder `listing` lists.

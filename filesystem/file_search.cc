@@ -1,7 +1,5 @@
 #include "filesystem/file_search.h"
 
-#include <optional>
-
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
@@ -43,21 +41,14 @@ const std::vector<std::string>& FileSearch::FindFiles(std::string folder, std::s
 void FileSearch::SearchFolder(const std::string& folder, const std::string& pattern) {
   const std::string upper_pattern = UpperCase(pattern);
   std::vector<std::string> sub_folders;
-  int matched_attributes = 0;  // a read that fails in the match test reuses the last one
-  for (const std::string& name : Attempt([&] { return fs_.DirEntries(folder, kEveryEntry); })) {
+  // Only the folder and link bits decide here, and the listing tells them
+  // with each name: no entry is read on its own, so none fails to be read.
+  for (const auto& [name, attributes] :
+       Attempt([&] { return fs_.DirEntriesWithKinds(folder, kEveryEntry); })) {
     const std::string path = folder + name;
-    // Only the folder and link bits decide here, and the listing tells them.
-    std::optional<int> attributes =
-        IsDots(name) ? std::optional(kDirectory)
-                     : Attempt([&] { return std::optional(fs_.GetKindAttr(path)); });
-    if (WildcardMatch(UpperCase(name), upper_pattern)) {
-      if (attributes) matched_attributes = *attributes;
-      if ((matched_attributes & kDirectory) == 0) results_.push_back(path);
-    }
-    // An entry that cannot be read counts as a folder: searching it finds nothing.
-    bool is_folder = !attributes || (*attributes & kDirectory) != 0;
-    bool is_link = attributes && (*attributes & kLink) != 0;
-    if (IsDots(name) || !is_folder || is_link) continue;
+    bool is_folder = (attributes & kDirectory) != 0;
+    if (!is_folder && WildcardMatch(UpperCase(name), upper_pattern)) results_.push_back(path);
+    if (IsDots(name) || !is_folder || (attributes & kLink) != 0) continue;
     if (sub_folders.size() < kMaxSubFolders) {
       sub_folders.push_back(path);
     } else {
