@@ -52,9 +52,9 @@ void FileOperations::Forget(const ResolvedPath& entry) {
 }
 
 std::string FileOperations::Dir(const std::string& path, int mask) {
-  // Every folder answers "." first, so its listing is not needed for that.
-  if (IsFolderPath(path) && (mask & kDirectory)) return resolver_.Folder(path) ? "." : "";
   if (IsFolderPath(path)) {
+    // Every folder answers "." first, so its listing is not needed for that.
+    if (mask & kDirectory) return resolver_.Folder(path) ? "." : "";
     std::vector<std::string> entries = DirEntries(path, mask);
     return entries.empty() ? "" : entries.front();
   }
@@ -249,7 +249,7 @@ bool FileOperations::PruneTree(const std::string& folder) {
   std::vector<uint32_t> sub_folders;
   for (const CachedEntry& e : listing.Entries()) {
     if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
-      sub_folders.push_back(*listing.FindExact(e.entry.name));
+      sub_folders.push_back(listing.PlaceOf(e));
     } else {
       emptied = false;
     }

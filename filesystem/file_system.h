@@ -36,9 +36,8 @@ struct EntryInfo {
   struct timespec mtime;  // of the entry itself, not of a link's target
   dev_t device;
   ino_t inode;
-  nlink_t names;   // how many names the file has: two paths of one file with
-                   // a single name are one name reached twice (a mount)
-  uintmax_t size;  // a hint: the file may grow or shrink after the look
+  nlink_t names;  // how many names the file has: two paths of one file with
+                  // a single name are one name reached twice (a mount)
 };
 
 // How a change that a command may meet in the normal course of its work came

@@ -102,8 +102,7 @@ FolderListing::Range FolderListing::Entries() {
   return Range(this);
 }
 
-template <typename Choose>
-std::optional<uint32_t> FolderListing::FindBy(std::string_view name, Choose choose) const {
+std::optional<uint32_t> FolderListing::Find(std::string_view name) const {
   for (uint32_t guess : {last_file_, last_file_ + 1}) {
     if (guess >= entries_.size()) break;
     const CachedEntry& e = entries_[guess];
@@ -124,15 +123,7 @@ std::optional<uint32_t> FolderListing::FindBy(std::string_view name, Choose choo
     }
     if (!variant || slot.place < *variant) variant = slot.place;
   }
-  return choose(variant);
-}
-
-std::optional<uint32_t> FolderListing::Find(std::string_view name) const {
-  return FindBy(name, [](std::optional<uint32_t> variant) { return variant; });
-}
-
-std::optional<uint32_t> FolderListing::FindExact(std::string_view name) const {
-  return FindBy(name, [](std::optional<uint32_t>) { return std::optional<uint32_t>(); });
+  return variant;
 }
 
 uint32_t FolderListing::Add(Entry entry, const std::optional<EntryInfo>& info) {
@@ -161,43 +152,24 @@ void FolderListing::SetNextNumber(std::string_view name, int number) {
 
 FolderListing& FolderCache::Of(const std::string& folder) {
   auto it = folders_.find(folder);
-  if (it == folders_.end()) {
-    it = folders_.emplace(folder, Held{FolderListing(fs_->ReadFolder(folder))}).first;
-  } else if (it->second.stale) {
-    ++generation_;
-    it->second = {FolderListing(fs_->ReadFolder(folder))};
-  }
-  return it->second.listing;
+  if (it == folders_.end()) it = folders_.emplace(folder, fs_->ReadFolder(folder)).first;
+  return it->second;
 }
 
 FolderListing* FolderCache::Known(std::string_view folder) {
   auto it = folders_.find(folder);
-  return it == folders_.end() || it->second.stale ? nullptr : &it->second.listing;
+  return it == folders_.end() ? nullptr : &it->second;
 }
 
 void FolderCache::Made(const std::string& folder) {
   ++generation_;
-  folders_.insert_or_assign(folder, Held{FolderListing({})});
-}
-
-void FolderCache::MarkStale(std::string_view folder) {
-  auto it = folders_.find(folder);
-  if (it != folders_.end()) it->second.stale = true;
+  folders_.insert_or_assign(folder, FolderListing({}));
 }
 
 void FolderCache::Forget(std::string_view folder) {
   ++generation_;
   auto it = folders_.find(folder);
   if (it != folders_.end()) folders_.erase(it);
-}
-
-void FolderCache::ForgetTree(std::string_view folder) {
-  ++generation_;
-  std::erase_if(folders_, [&](const auto& item) {
-    std::string_view path = item.first;
-    return path.starts_with(folder) &&
-           (path.size() == folder.size() || path[folder.size()] == '/' || folder == "/");
-  });
 }
 
 }  // namespace varnelo

@@ -68,9 +68,11 @@ class FolderListing {
   // The place of the entry of exactly this name if there is one, else of a
   // case variant; nothing when no entry folds alike.
   std::optional<uint32_t> Find(std::string_view name) const;
-  // The place of the entry of exactly this name.
-  std::optional<uint32_t> FindExact(std::string_view name) const;
   CachedEntry& At(uint32_t place) { return entries_[place]; }
+  // The place of an entry that Entries() answered.
+  uint32_t PlaceOf(const CachedEntry& entry) const {
+    return static_cast<uint32_t>(&entry - entries_.data());
+  }
 
   // REQUIRES: no entry bears exactly this name. Answers its place.
   uint32_t Add(Entry entry, const std::optional<EntryInfo>& info = std::nullopt);
@@ -91,8 +93,6 @@ class FolderListing {
     uint32_t place;
   };
   static constexpr uint32_t kFree = UINT32_MAX;
-  template <typename Choose>
-  std::optional<uint32_t> FindBy(std::string_view name, Choose choose) const;
   void Index(uint32_t place);
   void Grow();
 
@@ -116,8 +116,8 @@ class FolderCache {
  public:
   explicit FolderCache(FileSystem* fs) : fs_(fs) {}
 
-  // The listing of `folder`, read now where it is not known or was marked
-  // stale. Throws the Failure of a folder that cannot be read.
+  // The listing of `folder`, read now where it is not known yet. Throws the
+  // Failure of a folder that cannot be read.
   FolderListing& Of(const std::string& folder);
   // The listing of `folder` where it is known, without reading it.
   FolderListing* Known(std::string_view folder);
@@ -127,21 +127,12 @@ class FolderCache {
 
   // A folder the run has just made: it holds nothing.
   void Made(const std::string& folder);
-  // `folder` may have changed in a way the run could not follow: it is read
-  // again at its next use.
-  void MarkStale(std::string_view folder);
   // The empty folder `folder` is gone.
   void Forget(std::string_view folder);
-  // The folder `folder` is gone, and with it all below it.
-  void ForgetTree(std::string_view folder);
 
  private:
-  struct Held {
-    FolderListing listing;
-    bool stale = false;
-  };
   FileSystem* fs_;
-  TextMap<Held> folders_;
+  TextMap<FolderListing> folders_;
   uint64_t generation_ = 0;
 };
 

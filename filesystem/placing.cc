@@ -53,18 +53,19 @@ void FileOperations::SweepFolder(const std::string& folder, int depth) {
   } catch (const Failure&) {
     return;  // nothing to sweep where nothing can be read
   }
-  std::vector<std::string> temporaries, sub_folders;
+  std::vector<uint32_t> temporaries;
+  std::vector<std::string> sub_folders;
   for (const CachedEntry& e : listing->Entries()) {
     if (e.entry.kind == EntryKind::kFile && IsTemporaryName(e.entry.name)) {
-      temporaries.push_back(e.entry.name);
+      temporaries.push_back(listing->PlaceOf(e));
     } else if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
       sub_folders.push_back(e.entry.name);
     }
   }
-  for (const std::string& name : temporaries) {
+  for (uint32_t place : temporaries) {
     try {
-      fs_->DeleteFile(JoinPath(folder, name));
-      listing->Remove(*listing->FindExact(name));
+      fs_->DeleteFile(JoinPath(folder, listing->At(place).entry.name));
+      listing->Remove(place);
     } catch (const Failure&) {
       // Left for a later command; it is hidden and harms nothing meanwhile.
     }

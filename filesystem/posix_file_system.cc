@@ -211,8 +211,7 @@ class PosixFileSystem : public FileSystem {
                      info.st_mtim,
                      info.st_dev,
                      info.st_ino,
-                     info.st_nlink,
-                     static_cast<uintmax_t>(info.st_size)};
+                     info.st_nlink};
   }
 
   void MakeFolder(const std::string& path) override {

@@ -55,7 +55,7 @@ class MemoryFolder : public FileSystem {
   std::vector<Entry> ReadFolder(const std::string&) override { return entries_; }
   std::optional<EntryInfo> Inspect(const std::string& path) override {
     if (path != "/f") return std::nullopt;
-    return EntryInfo{EntryKind::kFolder, false, true, {}, 1, 1, 1, 0};
+    return EntryInfo{EntryKind::kFolder, false, true, {}, 1, 1, 1};
   }
   void MakeFolder(const std::string&) override { Untouched(); }
   void RemoveFolder(const std::string&) override { Untouched(); }
