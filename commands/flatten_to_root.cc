@@ -81,7 +81,7 @@ void FlattenToRoot(CommandRun& run) {
     run.Progress(k, count + 1, path);
     if (!ShouldBringUp(path, prefix)) continue;
     std::string name = fs.Dir(path, 0);  // empty for a hidden file or anything else not plain
-    if (!name.empty()) fs.MoveInto(path, folder, name);
+    if (!name.empty()) run.UnlessGone(path, [&] { fs.MoveInto(path, folder, name); });
   }
 
   run.folder = fs.GetFolder(folder);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "commands/host.h"
+#include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 
 namespace varnelo {
@@ -35,6 +36,18 @@ struct CommandRun {
   std::optional<Folder> folder;  // opened by the frame before the operation, where it does
 
   void Progress(int done, int total, const std::string& item) { host.Progress(done, total, item); }
+
+  // Does `step` for the file at `path`. A file gone when its turn comes (the
+  // user moved or deleted it meanwhile) is no longer the command's to handle:
+  // it is passed over, and the run goes on with the others.
+  template <typename Step>
+  void UnlessGone(const std::string& path, Step&& step) {
+    try {
+      step();
+    } catch (const Failure& failure) {
+      if (failure.number() != kFileNotFound || failure.path() != path) throw;
+    }
+  }
 };
 
 struct Command {

@@ -44,7 +44,8 @@ void SortByExtension(CommandRun& run) {
     index = ToInt16(index + 1);
   }
 
-  // Pass 3: move every file into its extension folder, each with one rename.
+  // Pass 3: move every file into its extension folder, each with one rename;
+  // one gone meanwhile has no place, and pass 5 leaves its name alone.
   index = 0;
   std::vector<std::string> placed(count + 1);
   for (const File& file : run.folder->Files()) {
@@ -52,7 +53,9 @@ void SortByExtension(CommandRun& run) {
     run.Progress(index, count * 2, file.Path());
     if (HasExtensionFolder(file)) {
       std::string name = FileOperations::GetBaseName(file.Path()) + "." + extension;
-      Slot(placed, index) = fs.MoveInto(file.Path(), lj + "/" + extension, name);
+      std::string& target = Slot(placed, index);
+      run.UnlessGone(file.Path(),
+                     [&] { target = fs.MoveInto(file.Path(), lj + "/" + extension, name); });
     }
     Slot(paths, index) = file.Path();
     index = ToInt16(index + 1);

@@ -101,7 +101,8 @@ void SortByFileType(CommandRun& run) {
     std::string folder = lj + "/" + *category;
     // Asked for folders, so one that is empty or holds only hidden files is reused too.
     if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
-    fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
+    run.UnlessGone(file.Path(),
+                   [&] { fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path()))); });
   }
 }
 

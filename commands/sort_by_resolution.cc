@@ -79,9 +79,11 @@ void SortByResolution(CommandRun& run) {
     // made only when the first picture of that class arrives. Asked without
     // a trailing "/", the check also takes a plain file of the folder's name
     // for the folder; the move then fails at that picture, which stays.
-    std::string folder = lj + "/" + std::string(ResolutionClassOf(MeasuredPixelCount(fs, file)));
-    if (fs.Dir(folder, kDirectory).empty()) fs.MakeFolder(folder);
-    fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
+    run.UnlessGone(file.Path(), [&] {
+      std::string folder = lj + "/" + std::string(ResolutionClassOf(MeasuredPixelCount(fs, file)));
+      if (fs.Dir(folder, kDirectory).empty()) fs.MakeFolder(folder);
+      fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
+    });
   }
 }
 

@@ -49,12 +49,14 @@ void SortByYear(CommandRun& run) {
   for (const File& file : run.folder->Files()) {
     run.Progress(done++, 0, file.Path());
     if (file.attributes & (kHidden | kSystem)) continue;
-    run.host.SetScratchText(DateText(fs.GetFile(file.Path()).date_last_modified));
-    const std::string folder = YearFolder(run);
-    // Asked for folders only: a plain file bearing the folder's name makes
-    // the creation fail and ends the command there.
-    if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
-    fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
+    run.UnlessGone(file.Path(), [&] {
+      run.host.SetScratchText(DateText(fs.GetFile(file.Path()).date_last_modified));
+      const std::string folder = YearFolder(run);
+      // Asked for folders only: a plain file bearing the folder's name makes
+      // the creation fail and ends the command there.
+      if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
+      fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
+    });
   }
 }
 

@@ -149,6 +149,7 @@ class FileOperations {
   // taken, under the first free numbered variant, and answers the path it
   // now has. A name already held by the very same file (left so by an
   // interrupted run) is reused, and a file already at its place stays.
+  // kFileNotFound, carrying `source`, when no file stands there.
   std::string MoveInto(const std::string& source, const std::string& folder,
                        const std::string& name);
   // How many files MoveInto has moved so far: what a run that stops has changed.

@@ -170,13 +170,13 @@ class TakingAway : public FileSystemWrapper {
   std::string path_;
 };
 
-TEST_F(SortByExtensionTest, AFileGoneMeanwhileIsNamedInTheBox) {
+TEST_F(SortByExtensionTest, AFileGoneMeanwhileIsPassedOverAndTheOthersAreSorted) {
   PutFile(root_ / "a.jpg", "a");
   PutFile(root_ / "b.txt", "b");
+  PutFile(root_ / "c.txt", "c");
   TakingAway taking("/b.txt");
-  EXPECT_EQ(Run(root_.path(), &taking),
-            (std::vector<std::string>{
-                kConfirmBox, kStoppedBox + "文件在整理时被移动或修改：b.txt\n已移动 1 个文件。"}));
+  EXPECT_EQ(Run(root_.path(), &taking), (std::vector<std::string>{kConfirmBox, kDoneBox}));
+  EXPECT_EQ(Contents(), (Tree{{"jpg", "/"}, {"jpg/a.jpg", "a"}, {"txt", "/"}, {"txt/c.txt", "c"}}));
 }
 
 TEST_F(SortByExtensionTest, AnExtensionWithAControlCharacterStaysAndTheOthersAreSorted) {
