@@ -235,6 +235,36 @@ bool Stopped(const Command& command, const Boxes& boxes, const std::string& reas
          boxes[1].starts_with("|操作未完成!!\n" + reason);
 }
 
+std::optional<Boxes> RunInChild(const Command& command, const std::string& text,
+                                const std::function<bool()>& enter) {
+  int out[2];
+  if (pipe(out) != 0) return std::nullopt;
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(out[0]);
+    if (!enter()) _exit(3);
+    std::string boxes;
+    // Each box ended by a null character: a box's text may hold line breaks.
+    for (const std::string& box : testing::RunScripted(command, text)) boxes += box + '\0';
+    _exit(write(out[1], boxes.data(), boxes.size()) == static_cast<ssize_t>(boxes.size()) ? 0 : 4);
+  }
+  close(out[1]);
+  std::string output;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return std::nullopt;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the command crashed";
+  Boxes boxes;
+  for (size_t start = 0, end; (end = output.find('\0', start)) != std::string::npos;
+       start = end + 1) {
+    boxes.push_back(output.substr(start, end - start));
+  }
+  return boxes;
+}
+
 Outcome AcrossVolumes::Rename(const std::string& from, const std::string& to) {
   if (ParentOf(from) != ParentOf(to)) return Outcome::kOtherVolume;
   return FileSystemWrapper::Rename(from, to);

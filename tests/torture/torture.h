@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -76,6 +78,12 @@ Boxes Expected(const Command& command, const std::vector<std::string>& reports);
 // confirmation, then the path message or one box "操作未完成!!" whose next
 // line begins with `reason`.
 bool Stopped(const Command& command, const Boxes& boxes, const std::string& reason = "");
+
+// Runs the command in a child process that first calls `enter` (to confine
+// itself, or to become another user), and gives the boxes it showed.
+// Nothing when `enter` fails: the machine allows no such child.
+std::optional<Boxes> RunInChild(const Command& command, const std::string& text,
+                                const std::function<bool()>& enter);
 
 // A file system on which no rename crosses into another folder, as across
 // volumes: every file placed is a whole copy.
