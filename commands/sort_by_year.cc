@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "commands/commands.h"
 #include "filesystem/failure.h"
@@ -33,9 +34,17 @@ std::string DateText(const struct timespec& time) {
       local.tm_year > INT_MAX - 1900) {
     throw Failure(kOverflow, "no year for the date " + std::to_string(time.tv_sec));
   }
-  char text[32];
-  size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return std::string(text, length);
+  std::string text = std::to_string(local.tm_year + 1900);
+  for (auto [separator, number] : {std::pair{'-', local.tm_mon + 1},
+                                   {'-', local.tm_mday},
+                                   {' ', local.tm_hour},
+                                   {':', local.tm_min},
+                                   {':', local.tm_sec}}) {
+    char two_digits[] = {separator, static_cast<char>('0' + number / 10),
+                         static_cast<char>('0' + number % 10)};
+    text.append(two_digits, 3);
+  }
+  return text;
 }
 
 // The year folder, named from the scratch box that holds the date text.

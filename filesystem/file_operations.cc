@@ -44,7 +44,7 @@ FileOperations::FileOperations(FileSystem* fs, const std::string& folder)
 std::string FileOperations::ExistingFolder(const std::string& path) {
   std::optional<std::string> folder = resolver_.Folder(path.empty() ? "." : path);
   if (!folder) throw Failure(kPathNotFound, "no folder " + path);
-  return *folder;
+  return std::move(*folder);
 }
 
 void FileOperations::Forget(const ResolvedPath& entry) {
@@ -201,8 +201,10 @@ Folder FileOperations::GetFolder(const std::string& path) {
 
 std::vector<File> FileOperations::Files(const std::string& folder) {
   std::string path = ExistingFolder(folder);
+  FolderListing& listing = cache_.Of(path);
   std::vector<File> files;
-  for (const CachedEntry& e : cache_.Of(path).Entries()) {
+  files.reserve(listing.size());
+  for (const CachedEntry& e : listing.Entries()) {
     const Entry& entry = e.entry;
     if (entry.kind != EntryKind::kFile) continue;
     files.push_back(

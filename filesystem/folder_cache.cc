@@ -63,7 +63,7 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
 
 void FolderListing::Index(uint32_t place) {
   if (2 * (used_ + 1) > slots_.size()) Grow();
-  size_t hash = TextHash{}(entries_[place].key);
+  size_t hash = BytesHash(entries_[place].key);
   size_t mask = slots_.size() - 1;
   size_t at = hash & mask;
   while (slots_[at].place != kFree) at = (at + 1) & mask;
@@ -77,7 +77,7 @@ void FolderListing::Grow() {
   size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.place == kFree) continue;
-    size_t at = TextHash{}(entries_[slot.place].key) & mask;
+    size_t at = BytesHash(entries_[slot.place].key) & mask;
     while (slots_[at].place != kFree) at = (at + 1) & mask;
     slots_[at] = slot;
   }
@@ -108,19 +108,21 @@ std::optional<uint32_t> FolderListing::Find(std::string_view name) const {
     const CachedEntry& e = entries_[guess];
     if (!e.gone && e.entry.name == name) return last_file_ = guess;
   }
-  const std::string key = FoldCase(name);
-  const size_t hash = TextHash{}(key);
+  const size_t hash = FoldedHash(name);
   const size_t mask = slots_.size() - 1;
+  std::optional<std::string> key;  // made only to tell a case variant from a clash of hashes
   std::optional<uint32_t> variant;
   for (size_t at = hash & mask; slots_[at].place != kFree; at = (at + 1) & mask) {
     const Slot& slot = slots_[at];
     if (slot.hash != static_cast<uint32_t>(hash)) continue;
     const CachedEntry& e = entries_[slot.place];
-    if (e.gone || e.key != key) continue;
+    if (e.gone) continue;
     if (e.entry.name == name) {
       if (e.entry.kind == EntryKind::kFile) last_file_ = slot.place;
       return slot.place;
     }
+    if (!key) key = FoldCase(name);
+    if (e.key != *key) continue;
     if (!variant || slot.place < *variant) variant = slot.place;
   }
   return variant;

@@ -64,6 +64,8 @@ class FolderListing {
     const FolderListing* listing_;
   };
   Range Entries();
+  // At least the number of entries still there: a bound to reserve for.
+  size_t size() const { return order_.size() + added_.size(); }
 
   // The place of the entry of exactly this name if there is one, else of a
   // case variant; nothing when no entry folds alike.

@@ -43,6 +43,17 @@ void AppendUtf8(std::string& text, char32_t c) {
   }
 }
 
+// The CJK blocks, from the radicals to the unified ideographs, hold no
+// letter with a case: the names of folders of our own are spelt in them, and
+// are folded at every look-up.
+bool HasNoCase(char32_t c) { return c >= 0x2E80 && c <= 0x9FFF; }
+
+// FNV-1a: names are short, and a step a byte lets a name be folded as it is hashed.
+constexpr uint64_t kHashBasis = 14695981039346656037ull;
+uint64_t HashStep(uint64_t hash, char c) {
+  return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+}
+
 // Names are nearly always ASCII: those are converted byte by byte in one
 // pass, and only the others go through Unicode.
 template <typename Convert, typename AsciiConvert>
@@ -59,8 +70,9 @@ std::string ConvertCase(std::string_view name, Convert convert, AsciiConvert asc
   for (size_t i = 0; i < name.size();) {
     std::optional<char32_t> c = NextCharacter(name, i);
     if (!c) return result;
-    AppendUtf8(converted,
-               *c < 0x80 ? static_cast<char32_t>(ascii(static_cast<char>(*c))) : convert(*c));
+    AppendUtf8(converted, *c < 0x80       ? static_cast<char32_t>(ascii(static_cast<char>(*c)))
+                          : HasNoCase(*c) ? *c
+                                          : convert(*c));
   }
   return converted;
 }
@@ -79,6 +91,31 @@ std::string FoldCase(std::string_view name) {
   return ConvertCase(name, FoldedLetter, [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   });
+}
+
+uint64_t BytesHash(std::string_view text) {
+  uint64_t hash = kHashBasis;
+  for (char c : text) hash = HashStep(hash, c);
+  return hash;
+}
+
+uint64_t FoldedHash(std::string_view name) {
+  uint64_t hash = kHashBasis;
+  auto add = [&hash](char c) { hash = HashStep(hash, c); };
+  for (size_t i = 0; i < name.size();) {
+    char c = name[i];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      add(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+      ++i;
+      continue;
+    }
+    // Characters without case fold to themselves; any other is folded whole.
+    size_t start = i;
+    std::optional<char32_t> character = NextCharacter(name, i);
+    if (!character || !HasNoCase(*character)) return BytesHash(FoldCase(name));
+    for (; start < i; ++start) add(name[start]);
+  }
+  return hash;
 }
 
 std::string UpperCase(std::string_view name) {

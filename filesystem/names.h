@@ -1,6 +1,7 @@
 #ifndef VARNELO_FILESYSTEM_NAMES_H_
 #define VARNELO_FILESYSTEM_NAMES_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ inline constexpr size_t kMaxNameBytes = 255;
 // their ASCII letters, so two different names never share a key by accident
 // of decoding.
 std::string FoldCase(std::string_view name);
+
+// A hash of the bytes, and one of FoldCase(name) that folds a name of ASCII
+// without making its key: BytesHash(FoldCase(name)) == FoldedHash(name).
+uint64_t BytesHash(std::string_view text);
+uint64_t FoldedHash(std::string_view name);
 
 // The name converted to upper case, with the same care for non-UTF-8 names.
 std::string UpperCase(std::string_view name);

@@ -1,4 +1,5 @@
 #include "filesystem/names.h"
+#include "filesystem/letter_case.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,21 @@ TEST(FoldCaseTest, FoldsAsciiAndOtherLetters) {
   EXPECT_EQ(FoldCase("ΟΔΟΣ"), FoldCase("οδος")) << "a final sigma is a sigma";
   EXPECT_EQ(FoldCase("𐐀.txt"), FoldCase("𐐨.TXT")) << "beyond the first 65536 characters too";
   EXPECT_EQ(UpperCase("été 图片.jpg"), "ÉTÉ 图片.JPG");
+}
+
+// Names are looked up by the hash of their folded key, made on the way
+// without the key where the name allows it: both must always agree.
+TEST(FoldCaseTest, ANameHashesAsItsFoldedKeyDoes) {
+  for (const char* name : {"", "a.jpg", "Photo.JPG", "图片 2015年", "ÉTÉ.txt", "Ⓐ图", "A\xff.txt",
+                           "\xE4\xB8", "年\xC3\x89"}) {
+    EXPECT_EQ(FoldedHash(name), BytesHash(FoldCase(name))) << name;
+  }
+  // The hash passes the CJK characters over as having no case: the system's
+  // own letter tables must say so too.
+  for (char32_t c = 0x2E80; c <= 0x9FFF; ++c) {
+    ASSERT_EQ(FoldedLetter(c), c) << std::hex << static_cast<uint32_t>(c);
+    ASSERT_EQ(UpperCaseLetter(c), c) << std::hex << static_cast<uint32_t>(c);
+  }
 }
 
 TEST(FoldCaseTest, NamesThatAreNotUtf8KeepTheirOtherBytes) {

@@ -116,6 +116,7 @@ void FreeNames(FuzzedDataProvider& data) {
         {EntryName(data, 40), data.ConsumeBool() ? EntryKind::kFile : EntryKind::kFolder});
   }
   std::string name = EntryName(data, 300);
+  Require(FoldedHash(name) == BytesHash(FoldCase(name)), "a name hashes as its folded key does");
   MemoryFolder folder(entries);
   FileOperations operations(&folder, "/f");
   std::string free = operations.FreeName("/f", name);
