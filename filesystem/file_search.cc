@@ -1,5 +1,7 @@
 #include "filesystem/file_search.h"
 
+#include <algorithm>
+
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
@@ -25,6 +27,16 @@ auto Attempt(Step step) -> decltype(step()) {
 
 bool IsDots(const std::string& name) { return name == "." || name == ".."; }
 
+// A pattern of stars and ASCII characters without case ("*", "*.*")
+// matches a name as it matches the name upper-cased: no letter changes case
+// into or out of such a character, so the name need not be converted.
+bool MatchesInAnyCase(std::string_view pattern) {
+  return std::all_of(pattern.begin(), pattern.end(), [](char c) {
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return c == '*' || (static_cast<unsigned char>(c) < 0x80 && c != '?' && !letter);
+  });
+}
+
 }  // namespace
 
 std::string FileSearch::AsFolderPath(std::string folder) {
@@ -40,6 +52,7 @@ const std::vector<std::string>& FileSearch::FindFiles(std::string folder, std::s
 
 void FileSearch::SearchFolder(const std::string& folder, const std::string& pattern) {
   const std::string upper_pattern = UpperCase(pattern);
+  const bool any_case = MatchesInAnyCase(pattern);
   std::vector<std::string> sub_folders;
   // Only the folder and link bits decide here, and the listing tells them
   // with each name: no entry is read on its own, so none fails to be read.
@@ -47,7 +60,10 @@ void FileSearch::SearchFolder(const std::string& folder, const std::string& patt
        Attempt([&] { return fs_.DirEntriesWithKinds(folder, kEveryEntry); })) {
     const std::string path = folder + name;
     bool is_folder = (attributes & kDirectory) != 0;
-    if (!is_folder && WildcardMatch(UpperCase(name), upper_pattern)) results_.push_back(path);
+    if (!is_folder &&
+        WildcardMatch(any_case ? std::string_view(name) : UpperCase(name), upper_pattern)) {
+      results_.push_back(path);
+    }
     if (IsDots(name) || !is_folder || (attributes & kLink) != 0) continue;
     if (sub_folders.size() < kMaxSubFolders) {
       sub_folders.push_back(path);
