@@ -54,7 +54,7 @@ void FileOperations::Forget(const ResolvedPath& entry) {
 std::string FileOperations::Dir(const std::string& path, int mask) {
   if (IsFolderPath(path)) {
     // Every folder answers "." first, so its listing is not needed for that.
-    if (mask & kDirectory) return resolver_.Folder(path) ? "." : "";
+    if (mask & kDirectory) return resolver_.IsFolder(path) ? "." : "";
     std::vector<std::string> entries = DirEntries(path, mask);
     return entries.empty() ? "" : entries.front();
   }
@@ -63,12 +63,11 @@ std::string FileOperations::Dir(const std::string& path, int mask) {
 }
 
 std::optional<FileOperations::DirEntry> FileOperations::EntryAt(const std::string& path, int mask) {
-  ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind || entry.kind == EntryKind::kOther) return std::nullopt;
-  std::string_view name = NameOf(entry.path);
-  int attributes = AttributesOf(name, *entry.kind, entry.is_link);
+  std::optional<Entry> entry = resolver_.EntryAt(path);
+  if (!entry || entry->kind == EntryKind::kOther) return std::nullopt;
+  int attributes = AttributesOf(entry->name, entry->kind, entry->is_link);
   if (!MatchesMask(attributes, mask)) return std::nullopt;
-  return DirEntry{std::string(name), attributes};
+  return DirEntry{std::move(entry->name), attributes};
 }
 
 std::vector<std::string> FileOperations::DirEntries(const std::string& path, int mask) {

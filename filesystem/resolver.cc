@@ -58,6 +58,34 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
   return InFolder(folder, listing, rest);
 }
 
+std::optional<const Entry*> Resolver::RecentEntry(std::string_view path) {
+  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (!recent_ || recent_->generation != cache_.generation() || !IsNormalPath(path) ||
+      recent_->asked != ParentOf(path)) {
+    return std::nullopt;
+  }
+  std::string_view name = NameOf(path);
+  std::optional<uint32_t> place = IsName(name) ? recent_->listing->Find(name) : std::nullopt;
+  return place ? &recent_->listing->At(*place).entry : nullptr;
+}
+
+std::optional<Entry> Resolver::EntryAt(std::string_view path) {
+  if (std::optional<const Entry*> entry = RecentEntry(path)) {
+    return *entry ? std::optional<Entry>(**entry) : std::nullopt;
+  }
+  ResolvedPath resolved = Resolve(path);
+  if (!resolved.kind) return std::nullopt;
+  return Entry{std::string(NameOf(resolved.path)), *resolved.kind, resolved.is_link};
+}
+
+bool Resolver::IsFolder(std::string_view path) {
+  // The recent folder lies below the run's folder, where no link is walked.
+  if (std::optional<const Entry*> entry = RecentEntry(path)) {
+    return *entry && (*entry)->kind == EntryKind::kFolder;
+  }
+  return Folder(path).has_value();
+}
+
 ResolvedPath Resolver::InFolder(const std::string& folder, FolderListing& listing,
                                 std::string_view name) {
   std::optional<uint32_t> place = IsName(name) ? listing.Find(name) : std::nullopt;

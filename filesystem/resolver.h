@@ -40,6 +40,12 @@ class Resolver {
   // through a link below the run's folder. Throws as Resolve does, and
   // kBadFileName where `path` itself holds a control character.
   std::optional<std::string> Folder(std::string_view path);
+  // Whether `path` names a folder, as Folder would answer, without spelling
+  // its path out where its parent is the folder asked about last.
+  bool IsFolder(std::string_view path);
+  // The entry at `path` with its name as on the disk, as Resolve finds it;
+  // nothing when there is none. Throws as Resolve does.
+  std::optional<Entry> EntryAt(std::string_view path);
   // All about the entry that `resolved` found, inspected now where this run
   // has not inspected it yet; nothing when it has gone meanwhile.
   std::optional<EntryInfo> Details(const ResolvedPath& resolved);
@@ -51,6 +57,10 @@ class Resolver {
 
  private:
   bool IsBelow(std::string_view path) const;
+  // The entry at `path` where its parent is the folder asked about last: the
+  // listing's own, or nullptr where none is there. Nothing where the path
+  // must be resolved the long way.
+  std::optional<const Entry*> RecentEntry(std::string_view path);
   ResolvedPath InFolder(const std::string& folder, FolderListing& listing, std::string_view name);
   ResolvedPath OnDisk(std::string path);
   std::optional<EntryInfo> Look(const std::string& path);
