@@ -29,8 +29,7 @@ void SortByExtension(CommandRun& run) {
 
   // Pass 1: count the files, so the lists have their size and a folder too
   // large for the counts is refused before anything changes.
-  int16_t count = 0;
-  for ([[maybe_unused]] const File& file : run.folder->Files()) count = ToInt16(count + 1);
+  const int16_t count = ToInt16(run.folder->FileCount());
   std::vector<std::string> extensions(count + 1);
   std::vector<std::string> paths(count + 1);
 

@@ -86,8 +86,7 @@ void SortByFileType(CommandRun& run) {
 
   // Count pass: a folder too large for the 16-bit counts (with ten to spare)
   // is refused before anything changes.
-  int16_t count = 0;
-  for ([[maybe_unused]] const File& file : run.folder->Files()) count = ToInt16(count + 1);
+  const int16_t count = ToInt16(run.folder->FileCount());
   RefuseBeyondTheSpareRoom(count);
 
   // Sort pass: each file of a known type goes straight into its category's

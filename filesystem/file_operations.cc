@@ -33,6 +33,7 @@ bool IsFolderPath(const std::string& path) { return !path.empty() && path.back()
 }  // namespace
 
 std::vector<File> Folder::Files() const { return operations_->Files(path_); }
+size_t Folder::FileCount() const { return operations_->FileCount(path_); }
 
 FileOperations::FileOperations(FileSystem* fs, const std::string& folder)
     : fs_(fs),
@@ -210,6 +211,14 @@ std::vector<File> FileOperations::Files(const std::string& folder) {
         {JoinPath(path, entry.name), AttributesOf(entry.name, entry.kind, entry.is_link)});
   }
   return files;
+}
+
+size_t FileOperations::FileCount(const std::string& folder) {
+  size_t count = 0;
+  for (const CachedEntry& e : cache_.Of(ExistingFolder(folder)).Entries()) {
+    count += e.entry.kind == EntryKind::kFile ? 1 : 0;
+  }
+  return count;
 }
 
 std::string FileOperations::GetBaseName(std::string_view path) {

@@ -50,6 +50,8 @@ class Folder {
   // Every file directly in the folder, hidden ones included, in name order
   // (without regard to letter case), as the folder stands now.
   std::vector<File> Files() const;
+  // How many files Files() would answer, without spelling out their paths.
+  size_t FileCount() const;
 
  private:
   FileOperations* operations_;
@@ -127,6 +129,7 @@ class FileOperations {
   // The folder at `path`: kPathNotFound for any text that names no folder.
   Folder GetFolder(const std::string& path);
   std::vector<File> Files(const std::string& folder);
+  size_t FileCount(const std::string& folder);
   // The last component of `path` without its last "." and what follows.
   static std::string GetBaseName(std::string_view path);
   // The file at `path` with its time of last change; kFileNotFound when none.
