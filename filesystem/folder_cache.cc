@@ -77,7 +77,7 @@ void FolderListing::Grow() {
   size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.place == kFree) continue;
-    size_t at = BytesHash(entries_[slot.place].key) & mask;
+    size_t at = slot.hash & mask;  // the low bits kept are all a table in memory can use
     while (slots_[at].place != kFree) at = (at + 1) & mask;
     slots_[at] = slot;
   }
