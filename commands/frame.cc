@@ -6,6 +6,7 @@
 
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
+#include "filesystem/undo.h"
 
 namespace varnelo {
 namespace {
@@ -33,12 +34,12 @@ std::string Filled(std::string_view text, std::string_view value) {
   return std::string(text.substr(0, at)).append(value).append(text.substr(at + 1));
 }
 
-std::string Reason(const Command& command, const Stop& stop) {
+std::string Reason(int most_files, const Stop& stop) {
   if (stop.number == kDiskFull) return kDiskFullText;
   if (stop.number == kPermissionDenied) return kNoPermissionText;
   // Only the commands that count their files stop at a count.
-  if ((stop.number == kOverflow || stop.number == kSubscriptOutOfRange) && command.most_files > 0) {
-    return Filled(kTooManyFilesText, std::to_string(command.most_files));
+  if ((stop.number == kOverflow || stop.number == kSubscriptOutOfRange) && most_files > 0) {
+    return Filled(kTooManyFilesText, std::to_string(most_files));
   }
   std::string_view name = NameOf(stop.path);
   for (auto [number, text] : kNamedReasons) {
@@ -47,20 +48,32 @@ std::string Reason(const Command& command, const Stop& stop) {
   return Filled(kFailureNumberText, std::to_string(stop.number));
 }
 
-std::string NotCompletedText(const Command& command, const Stop& stop, int moved) {
+std::string NotCompletedText(int most_files, const Stop& stop, int moved) {
   std::string text(kNotCompletedText);
-  text.append("\n").append(Reason(command, stop));
+  text.append("\n").append(Reason(most_files, stop));
   if (moved > 0) text.append("\n").append(Filled(kMovedText, std::to_string(moved)));
   return text;
 }
 
-}  // namespace
-
-void RunCommand(const Command& command, Host& host, FileSystem* fs) {
-  if (!host.Confirm(command.prompt, kConfirmTitle)) return;
-  std::optional<Stop> stop;
-  int moved = 0;
+// Does `work`, and answers what stopped it, if anything did.
+template <typename Work>
+std::optional<Stop> Attempt(Work&& work) {
   try {
+    work();
+  } catch (const Failure& failure) {
+    return Stop{failure.number(), failure.path()};
+  } catch (const std::bad_alloc&) {
+    return Stop{kOutOfMemory, ""};
+  } catch (const std::exception&) {
+    return Stop{kInternalError, ""};
+  }
+  return std::nullopt;
+}
+
+// The command's own work, from the reading of the path to its last change;
+// `moved` is how many files it moved, however it ended.
+std::optional<Stop> Work(const Command& command, Host& host, FileSystem* fs, int& moved) {
+  return Attempt([&] {
     std::string lj = host.DropBoxText();
     FileOperations operations(fs, lj);
     // Taken however the run ends: a stopped run tells what it has changed.
@@ -73,20 +86,41 @@ void RunCommand(const Command& command, Host& host, FileSystem* fs) {
     CommandRun run{host, operations, std::move(lj), std::nullopt};
     if (command.opens_folder_first) run.folder = operations.GetFolder(run.lj);
     command.operation(run);
-  } catch (const Failure& failure) {
-    stop = Stop{failure.number(), failure.path()};
-  } catch (const std::bad_alloc&) {
-    stop = Stop{kOutOfMemory, ""};
-  } catch (const std::exception&) {
-    stop = Stop{kInternalError, ""};
-  }
-  if (!stop) {
-    host.Report(kCompletedText);
-  } else if (stop->number == command.reported_number) {
-    host.Report(kCheckPathText);
-  } else {
-    host.Report(NotCompletedText(command, *stop, moved));
-  }
+  });
+}
+
+}  // namespace
+
+void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history) {
+  if (!host.Confirm(command.prompt, kConfirmTitle)) return;
+  int moved = 0;
+  RunRecord record;
+  RecordingFileSystem recording(fs, record);
+  std::optional<Stop> stop = Work(command, host, history ? &recording : fs, moved);
+  // Kept however the run ended, so that Ctrl+Z undoes what a stopped run did.
+  const bool undoable = history != nullptr && history->Keep(std::move(record));
+  if (stop && stop->number == command.reported_number) return host.Report(kCheckPathText);
+  std::string text = stop ? NotCompletedText(command.most_files, *stop, moved) : kCompletedText;
+  if (!undoable) return host.Report(text);
+  if (host.ReportUndoable(text)) RunUndo(*history->Latest(), host, fs);
+}
+
+void RunUndo(RunRecord& record, Host& host, FileSystem* fs) {
+  int stayed = 0;
+  std::optional<Stop> stop = Attempt([&] {
+    stayed = Undo(record, fs, [&](int done, int total, const std::string& item) {
+      host.Progress(done, total, item);
+    });
+  });
+  if (stop) return host.Report(NotCompletedText(0, *stop, 0));
+  host.Report(stayed == 0 ? std::string(kUndoneText)
+                          : Filled(kUndoneWithStayedText, std::to_string(stayed)));
+}
+
+void UndoLatest(History& history, Host& host, FileSystem* fs) {
+  RunRecord* latest = history.Latest();
+  if (latest == nullptr) return host.Report(kNothingToUndoText);
+  if (host.Confirm(kUndoPrompt, kConfirmTitle)) RunUndo(*latest, host, fs);
 }
 
 }  // namespace varnelo

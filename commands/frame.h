@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "commands/history.h"
 #include "commands/host.h"
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
@@ -63,7 +64,19 @@ struct Command {
 // of its own over `fs`: nothing one run learns of the disk outlives it.
 // Every failure ends the operation at once: the command's reported number
 // with kCheckPathText, any other with the box of kNotCompletedText.
-void RunCommand(const Command& command, Host& host, FileSystem* fs);
+//
+// With a `history`, what the run changes is recorded and kept there, and the
+// box of its end (kCheckPathText excepted) offers to undo it at once.
+void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history = nullptr);
+
+// Undoes `record` on `fs`, told like a run: progress, then kUndoneText (with
+// the count of files that stayed, where any did), or the box of
+// kNotCompletedText with the reason, after which undoing again finishes.
+void RunUndo(RunRecord& record, Host& host, FileSystem* fs);
+
+// What Ctrl+Z does: asks first, then undoes the latest run not undone; with
+// none, says that there is nothing to undo.
+void UndoLatest(History& history, Host& host, FileSystem* fs);
 
 }  // namespace varnelo
 

@@ -18,6 +18,14 @@ class Host {
   // Shows `text` with OK only, under the application's title.
   virtual void Report(const std::string& text) = 0;
 
+  // As Report, with the button "撤销" beside OK, which stays the default and
+  // answers Return and Esc. Answers true for "撤销", whose work begins at
+  // once. Where there is no such button, the box is a report.
+  virtual bool ReportUndoable(const std::string& text) {
+    Report(text);
+    return false;
+  }
+
   // The text of the drop box, as raw path bytes.
   virtual std::string DropBoxText() = 0;
 
