@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <utility>
 
@@ -61,6 +62,9 @@ void Form1::CreateControls() {
   auto* command10 = Place<QPushButton>("Command10", {472, 8, 25, 25}, "?", this);
   command10->setFont(Font("黑体", 15.75));
   connect(command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
+  auto* undo = new QShortcut(QKeySequence::Undo, this);
+  undo->setObjectName("UndoShortcut");
+  connect(undo, &QShortcut::activated, this, [this] { UndoLast(); });
 }
 
 void Form1::AddCommandButton(const char* name, const char* caption, const QRect& geometry,
@@ -112,7 +116,12 @@ void Form1::Command10_Click() {
 }
 
 void Form1::Run(const Command& command) {
-  RunCommand(command, *this, fs_);
+  RunCommand(command, *this, fs_, &history_);
+  EndBusy();
+}
+
+void Form1::UndoLast() {
+  UndoLatest(history_, *this, fs_);
   EndBusy();
 }
 
@@ -130,10 +139,23 @@ void Form1::Report(const std::string& text) {
   Ask(QString::fromStdString(text), QGuiApplication::applicationDisplayName(), QMessageBox::Ok);
 }
 
+// The undo button stands in for a standard one, so that the desktop answers
+// it like any other.
+bool Form1::ReportUndoable(const std::string& text) {
+  EndBusy();
+  if (Ask(QString::fromStdString(text), QGuiApplication::applicationDisplayName(),
+          QMessageBox::Ok | QMessageBox::Reset) != QMessageBox::Reset) {
+    return false;
+  }
+  busy_.emplace(*this, desktop_, timing_);
+  return true;
+}
+
 QMessageBox::StandardButton Form1::Ask(const QString& text, const QString& title,
                                        QMessageBox::StandardButtons buttons) {
   QMessageBox box(QMessageBox::NoIcon, title, text, buttons, this);
   box.setTextFormat(Qt::PlainText);
+  if (QAbstractButton* undo = box.button(QMessageBox::Reset)) undo->setText("撤销");
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
                                                             : QMessageBox::Ok);

@@ -189,7 +189,7 @@ TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
   EXPECT_EQ(box.title, "Varnelo");
   EXPECT_EQ(box.text, "操作已完成!!");
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(box.buttons, QStringList({"确定"}));
+  EXPECT_EQ(box.buttons, QStringList({"撤销", "确定"}));
   EXPECT_FALSE(box.busy_cursor);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
