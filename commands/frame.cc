@@ -4,8 +4,10 @@
 #include <optional>
 #include <utility>
 
+#include "commands/commands.h"
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
+#include "filesystem/overlay_file_system.h"
 #include "filesystem/undo.h"
 
 namespace varnelo {
@@ -89,10 +91,63 @@ std::optional<Stop> Work(const Command& command, Host& host, FileSystem* fs, int
   });
 }
 
+// `path` as seen from the run's `folder`.
+std::string_view Relative(std::string_view path, std::string_view folder) {
+  if (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/') {
+    path.remove_prefix(folder.size() + 1);
+  } else if (folder == "/" && path.starts_with('/')) {
+    path.remove_prefix(1);
+  }
+  return path;
+}
+
+std::string Summary(const Command& command, int files, int made, int removed) {
+  if (files == 0) return kNothingToMoveText;
+  bool flattens = &command == &kFlattenToRoot;
+  std::string text = Filled(flattens ? kFlattenPreviewText : kPreviewText, std::to_string(files));
+  return Filled(text, std::to_string(flattens ? removed : made));
+}
+
 }  // namespace
 
+std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs) {
+  OverlayFileSystem overlay(fs);
+  RunRecord record;
+  RecordingFileSystem recording(&overlay, record);
+  int moved = 0;
+  if (Work(command, host, &recording, moved)) return std::nullopt;
+  return record;
+}
+
+Preview PreviewOf(const Command& command, const RunRecord& record) {
+  Preview preview;
+  int files = 0, made = 0, removed = 0;
+  for (const Change& change : record.changes) {
+    if (change.settled) continue;
+    if (change.kind == Change::Kind::kFolderMade) ++made;
+    if (change.kind == Change::Kind::kFolderRemoved) ++removed;
+    if (change.kind != Change::Kind::kFilePlaced) continue;
+    if (files < kMostPreviewLines) {
+      preview.details.append(Relative(change.old_path, record.folder))
+          .append(kMoveArrow)
+          .append(Relative(change.path, record.folder))
+          .append("\n");
+    } else if (files == kMostPreviewLines) {
+      preview.details.append("……\n");
+    }
+    ++files;
+  }
+  preview.summary = Summary(command, files, made, removed);
+  return preview;
+}
+
 void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history) {
-  if (!host.Confirm(command.prompt, kConfirmTitle)) return;
+  auto preview = [&]() -> std::optional<Preview> {
+    std::optional<RunRecord> simulated = Simulate(command, host, fs);
+    if (!simulated) return std::nullopt;
+    return PreviewOf(command, *simulated);
+  };
+  if (!host.ConfirmRun(command.prompt, kConfirmTitle, preview)) return;
   int moved = 0;
   RunRecord record;
   RecordingFileSystem recording(fs, record);

@@ -1,6 +1,8 @@
 // Runs one command through the command frame exactly as the window does, with
 // the folder as the drop box's text, and prints every box the frame shows:
 //   box<TAB>title<TAB>text
+// A confirmation with a preview is followed by
+//   preview<TAB>the line under the question
 // With --undo, the run is then undone as Ctrl+Z in the window does it, its
 // question answered OK, and its boxes printed the same way.
 // Exit status 0 whenever the command ran, whatever it reported.
@@ -38,9 +40,22 @@ class PrintingHost : public AnsweringHost {
  public:
   using AnsweringHost::AnsweringHost;
 
+  bool ConfirmRun(const std::string& prompt, const std::string& title,
+                  const std::function<std::optional<Preview>()>& preview) override {
+    std::optional<Preview> told = preview();
+    bool ok = Confirm(prompt, title);
+    if (told) Print("preview", told->summary);
+    return ok;
+  }
+
  protected:
   void Shown(const std::string& title, const std::string& text) override {
-    std::printf("box\t%s\t%s\n", Escaped(title).c_str(), Escaped(text).c_str());
+    Print("box", Escaped(title) + "\t" + Escaped(text));
+  }
+
+ private:
+  static void Print(const char* kind, const std::string& line) {
+    std::printf("%s\t%s\n", kind, line.c_str());
     std::fflush(stdout);
   }
 };

@@ -126,8 +126,13 @@ void Form1::UndoLast() {
 }
 
 bool Form1::Confirm(const std::string& prompt, const std::string& title) {
+  return ConfirmRun(prompt, title, [] { return std::nullopt; });
+}
+
+bool Form1::ConfirmRun(const std::string& prompt, const std::string& title,
+                       const std::function<std::optional<Preview>()>& preview) {
   if (Ask(QString::fromStdString(prompt), QString::fromStdString(title),
-          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+          QMessageBox::Ok | QMessageBox::Cancel, preview()) != QMessageBox::Ok) {
     return false;
   }
   busy_.emplace(*this, desktop_, timing_);
@@ -152,9 +157,14 @@ bool Form1::ReportUndoable(const std::string& text) {
 }
 
 QMessageBox::StandardButton Form1::Ask(const QString& text, const QString& title,
-                                       QMessageBox::StandardButtons buttons) {
+                                       QMessageBox::StandardButtons buttons,
+                                       const std::optional<Preview>& preview) {
   QMessageBox box(QMessageBox::NoIcon, title, text, buttons, this);
   box.setTextFormat(Qt::PlainText);
+  if (preview) {
+    box.setInformativeText(QString::fromStdString(preview->summary));
+    box.setDetailedText(QString::fromStdString(preview->details));
+  }
   if (QAbstractButton* undo = box.button(QMessageBox::Reset)) undo->setText("撤销");
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel

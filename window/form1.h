@@ -32,6 +32,8 @@ class Form1 : public QWidget, public Host {
   Form1(Desktop& desktop, FileSystem* fs, ProgressTiming timing = {});
 
   bool Confirm(const std::string& prompt, const std::string& title) override;
+  bool ConfirmRun(const std::string& prompt, const std::string& title,
+                  const std::function<std::optional<Preview>()>& preview) override;
   void Report(const std::string& text) override;
   bool ReportUndoable(const std::string& text) override;
   std::string DropBoxText() override;
@@ -53,7 +55,8 @@ class Form1 : public QWidget, public Host {
   void Run(const Command& command);
   void UndoLast();
   QMessageBox::StandardButton Ask(const QString& text, const QString& title,
-                                  QMessageBox::StandardButtons buttons);
+                                  QMessageBox::StandardButtons buttons,
+                                  const std::optional<Preview>& preview = std::nullopt);
   void EndBusy();
 
   Desktop& desktop_;

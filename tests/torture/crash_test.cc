@@ -56,7 +56,8 @@ Drive RunDriver(const std::string& command, const std::string& folder, long kill
   char* line = nullptr;
   size_t capacity = 0;
   for (ssize_t length; (length = getline(&line, &capacity, output)) > 0;) {
-    std::string box(line, length - 1);  // box<TAB>title<TAB>text
+    std::string box(line, length - 1);        // box<TAB>title<TAB>text
+    if (!box.starts_with("box\t")) continue;  // a preview
     size_t tab = box.find('\t', 4);
     drive.boxes.push_back(box.substr(4, tab - 4) + "|" + box.substr(tab + 1));
     if (drive.boxes.size() == confirmation) {
