@@ -113,7 +113,7 @@ std::string Summary(const Command& command, int files, int made, int removed) {
 std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs) {
   OverlayFileSystem overlay(fs);
   RunRecord record;
-  RecordingFileSystem recording(&overlay, record);
+  RecordingFileSystem recording(&overlay, record, false);
   int moved = 0;
   if (Work(command, host, &recording, moved)) return std::nullopt;
   return record;

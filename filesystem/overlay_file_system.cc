@@ -25,7 +25,7 @@ std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::stri
 }
 
 OverlayFileSystem::Known OverlayFileSystem::Find(const std::string& path) const {
-  std::string parent(ParentOf(path));
+  std::string_view parent = ParentOf(path);
   if (removed_.contains(parent)) return {true, nullptr};
   auto folder = changes_.find(parent);
   if (folder == changes_.end()) return {false, nullptr};
@@ -38,6 +38,7 @@ std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
   Known known = Find(path);
   if (!known.known) return disk_->Inspect(path);
   if (known.node == nullptr) return std::nullopt;
+  if (!known.node->detailed) return disk_->Inspect(known.node->source);
   return known.node->info;
 }
 
@@ -46,6 +47,12 @@ OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
   if (known.known) {
     if (known.node == nullptr) Fail(ENOENT, "no entry " + path);
     return *known.node;
+  }
+  if (auto listing = listed_.find(ParentOf(path)); listing != listed_.end()) {
+    auto entry = listing->second.entries.find(NameOf(path));
+    if (entry == listing->second.entries.end()) Fail(ENOENT, "no entry " + path);
+    const Entry& e = entry->second;
+    return {{e.kind, e.is_link, true, {}, listing->second.device, 0, 1, 0}, path, "", false};
   }
   std::optional<EntryInfo> info = disk_->Inspect(path);
   if (!info) Fail(ENOENT, "no entry " + path);
@@ -59,8 +66,10 @@ EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
 }
 
 void OverlayFileSystem::Set(const std::string& path, std::optional<Node> node) {
-  changes_[std::string(ParentOf(path))].names.insert_or_assign(std::string(NameOf(path)),
-                                                               std::move(node));
+  std::string_view parent = ParentOf(path);
+  auto folder = changes_.find(parent);
+  if (folder == changes_.end()) folder = changes_.emplace(std::string(parent), Changes{}).first;
+  folder->second.names.insert_or_assign(std::string(NameOf(path)), std::move(node));
 }
 
 EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
@@ -68,16 +77,27 @@ EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
 }
 
 std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
-  FolderAt(folder);
+  EntryInfo info = FolderAt(folder);
   auto changed = changes_.find(folder);
-  if (changed == changes_.end()) return disk_->ReadFolder(folder);
-  const Changes& changes = changed->second;
+  const bool made = changed != changes_.end() && changed->second.made;
   std::vector<Entry> entries;
-  if (!changes.made) entries = disk_->ReadFolder(folder);
+  if (!made) entries = ReadDisk(folder, info.device);
+  if (changed == changes_.end()) return entries;
+  const Changes& changes = changed->second;
   std::erase_if(entries, [&](const Entry& e) { return changes.names.contains(e.name); });
   for (const auto& [name, node] : changes.names) {
     if (node) entries.push_back({name, node->info.kind, node->info.is_link});
   }
+  return entries;
+}
+
+std::vector<Entry> OverlayFileSystem::ReadDisk(const std::string& folder, dev_t device) {
+  std::vector<Entry> entries = disk_->ReadFolder(folder);
+  Listing& listing = listed_[folder];
+  listing.device = device;
+  listing.entries.clear();
+  listing.entries.reserve(entries.size());
+  for (const Entry& entry : entries) listing.entries.emplace(entry.name, entry);
   return entries;
 }
 

@@ -1,7 +1,6 @@
 #ifndef VARNELO_FILESYSTEM_OVERLAY_FILE_SYSTEM_H_
 #define VARNELO_FILESYSTEM_OVERLAY_FILE_SYSTEM_H_
 
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,6 +17,14 @@ namespace varnelo {
 // folder not empty); a folder is never renamed in it, which no command does.
 class OverlayFileSystem : public FileSystem {
  public:
+  // Looks names up by view, as a run asks about thousands of them.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  template <typename Value>
+  using ByName = std::unordered_map<std::string, Value, Hash, std::equal_to<>>;
+
   // REQUIRES: `disk` outlives this object.
   explicit OverlayFileSystem(FileSystem* disk) : disk_(disk) {}
 
@@ -42,12 +49,19 @@ class OverlayFileSystem : public FileSystem {
     EntryInfo info;
     std::string source;
     std::string data;
+    bool detailed = true;  // else only the kind and the device of `info` are known
+  };
+  // A folder as the disk listed it, so that an entry of it is known without
+  // a look at the disk until its details are asked for.
+  struct Listing {
+    dev_t device;
+    ByName<Entry> entries;
   };
   // The names of one folder that the simulation has changed, each to an
   // entry or to none; a folder it made has no others.
   struct Changes {
     bool made = false;
-    std::map<std::string, std::optional<Node>, std::less<>> names;
+    ByName<std::optional<Node>> names;
   };
   // What the simulation knows of a path: nothing (the disk answers), or
   // that an entry stands there or none does.
@@ -61,12 +75,15 @@ class OverlayFileSystem : public FileSystem {
   Node NodeAt(const std::string& path);
   EntryInfo FolderAt(std::string_view path);
   void Set(const std::string& path, std::optional<Node> node);
+  // The disk's listing of `folder`, on the device given, learnt.
+  std::vector<Entry> ReadDisk(const std::string& folder, dev_t device);
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;
-  std::unordered_map<std::string, Changes> changes_;  // by folder
-  std::set<std::string> removed_;                     // folders removed
-  ino_t next_inode_ = ~ino_t{0};                      // counted down, clear of the disk's
+  ByName<Changes> changes_;                     // by folder
+  ByName<Listing> listed_;                      // by folder
+  std::set<std::string, std::less<>> removed_;  // folders removed
+  ino_t next_inode_ = ~ino_t{0};                // counted down, clear of the disk's
 };
 
 }  // namespace varnelo

@@ -16,16 +16,19 @@ std::unique_ptr<FileSystem::Anchor> RecordingFileSystem::WorkBelow(const std::st
   return FileSystemWrapper::WorkBelow(folder);
 }
 
-void RecordingFileSystem::Touch(std::string_view path) { TouchFolder(std::string(ParentOf(path))); }
+void RecordingFileSystem::Touch(std::string_view path) { TouchFolder(ParentOf(path)); }
 
-void RecordingFileSystem::TouchFolder(const std::string& folder) {
-  if (!touched_.insert(folder).second) return;
-  std::optional<EntryInfo> info = Inspect(folder);
-  if (info && info->kind == EntryKind::kFolder)
-    record_.folder_times.emplace_back(folder, info->mtime);
+void RecordingFileSystem::TouchFolder(std::string_view folder) {
+  if (touched_.contains(folder)) return;
+  const std::string& path = *touched_.emplace(folder).first;
+  std::optional<EntryInfo> info = Inspect(path);
+  if (info && info->kind == EntryKind::kFolder) {
+    record_.folder_times.emplace_back(path, info->mtime);
+  }
 }
 
 FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
+  if (!identities_) return {};
   std::optional<EntryInfo> info = Inspect(path);
   if (!info) throw Failure(kFileNotFound, "no file " + path, path);
   return FileIdentity::Of(*info);

@@ -65,8 +65,10 @@ struct RunRecord {
 // nothing made goes unrecorded.
 class RecordingFileSystem : public FileSystemWrapper {
  public:
-  RecordingFileSystem(FileSystem* target, RunRecord& record)
-      : FileSystemWrapper(target), record_(record) {}
+  // Without `identities`, the files placed are recorded without what tells
+  // them apart, at no cost: for a record that is never played back.
+  RecordingFileSystem(FileSystem* target, RunRecord& record, bool identities = true)
+      : FileSystemWrapper(target), record_(record), identities_(identities) {}
 
   std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override;
   void MakeFolder(const std::string& path) override;
@@ -80,10 +82,11 @@ class RecordingFileSystem : public FileSystemWrapper {
  private:
   // Notes the time of the folder holding `path` before its first change.
   void Touch(std::string_view path);
-  void TouchFolder(const std::string& folder);
+  void TouchFolder(std::string_view folder);
   FileIdentity IdentityOf(const std::string& path);
 
   RunRecord& record_;
+  bool identities_;
   std::set<std::string, std::less<>> touched_;
   // A whole copy on its way: its temporary name, or once named its place,
   // with its source, which is placed when the source goes.

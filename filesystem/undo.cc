@@ -1,5 +1,7 @@
 #include "filesystem/undo.h"
 
+#include <set>
+
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
@@ -54,11 +56,20 @@ class Playback {
 
   void PutBack(const Change& change) {
     const std::string folder(ParentOf(change.old_path));
-    if (!IsUnchanged(change) || !IsFolder(fs_->Inspect(folder))) {
+    if (!IsUnchanged(change) || !IsFolderThere(folder)) {
       ++record_.stayed;
       return;
     }
     operations_.MoveInto(change.path, folder, std::string(NameOf(change.old_path)));
+  }
+
+  // Looked at once: thousands of files go back into one folder, and only
+  // the undo makes or removes folders meanwhile.
+  bool IsFolderThere(const std::string& folder) {
+    if (folders_.contains(folder)) return true;
+    if (!IsFolder(fs_->Inspect(folder))) return false;
+    folders_.insert(folder);
+    return true;
   }
 
   void RemoveIfEmpty(const std::string& folder) {
@@ -66,16 +77,19 @@ class Playback {
     // "." and ".." are all an empty folder answers.
     if (operations_.DirEntries(folder + "/", kHidden | kSystem | kDirectory).size() > 2) return;
     operations_.PruneFolder(folder);
+    folders_.erase(folder);
   }
 
   void MakeAgain(const std::string& folder) {
     if (fs_->Inspect(folder)) return;  // made again already, by an undo before or the user
     operations_.MakeFolder(folder);
+    folders_.insert(folder);
   }
 
   RunRecord& record_;
   FileSystem* fs_;
   FileOperations operations_;
+  std::set<std::string> folders_;  // known to stand
 };
 
 }  // namespace
