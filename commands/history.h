@@ -3,7 +3,6 @@
 
 #include <deque>
 
-#include "filesystem/file_system.h"
 #include "filesystem/run_record.h"
 
 namespace varnelo {

@@ -59,6 +59,15 @@ OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
   return {*info, path, ""};
 }
 
+OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node) {
+  if (node.detailed) return node;
+  std::optional<EntryInfo> info = disk_->Inspect(node.source);
+  if (!info) Fail(ENOENT, "no entry " + node.source);
+  node.info = *info;
+  node.detailed = true;
+  return node;
+}
+
 EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
   std::optional<EntryInfo> info = Inspect(std::string(path));
   if (!info || info->kind != EntryKind::kFolder) Fail(ENOENT, "no folder " + std::string(path));
@@ -151,7 +160,7 @@ void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& 
 }
 
 Outcome OverlayFileSystem::CopyFile(const std::string& from, const std::string& to) {
-  Node node = NodeAt(from);
+  Node node = Detailed(NodeAt(from));
   EntryInfo folder = FolderAt(ParentOf(to));
   if (node.info.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
   if (Inspect(to)) return Outcome::kNameTaken;
@@ -187,7 +196,7 @@ std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
 void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder); }
 
 void OverlayFileSystem::SetModificationTime(const std::string& path, struct timespec mtime) {
-  Node node = NodeAt(path);
+  Node node = Detailed(NodeAt(path));
   node.info.mtime = mtime;
   Set(path, std::move(node));
 }

@@ -73,6 +73,8 @@ class OverlayFileSystem : public FileSystem {
   Known Find(const std::string& path) const;
   // The entry at `path`, wherever it is known; a failure where there is none.
   Node NodeAt(const std::string& path);
+  // `node` with all its details, looked up on the disk where not known yet.
+  Node Detailed(Node node);
   EntryInfo FolderAt(std::string_view path);
   void Set(const std::string& path, std::optional<Node> node);
   // The disk's listing of `folder`, on the device given, learnt.
