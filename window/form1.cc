@@ -129,10 +129,15 @@ bool Form1::Confirm(const std::string& prompt, const std::string& title) {
   return ConfirmRun(prompt, title, [] { return std::nullopt; });
 }
 
+// Working the preview out reads the whole folder: the wait cursor is up
+// meanwhile, and down again before the question.
 bool Form1::ConfirmRun(const std::string& prompt, const std::string& title,
                        const std::function<std::optional<Preview>()>& preview) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  std::optional<Preview> told = preview();
+  QGuiApplication::restoreOverrideCursor();
   if (Ask(QString::fromStdString(prompt), QString::fromStdString(title),
-          QMessageBox::Ok | QMessageBox::Cancel, preview()) != QMessageBox::Ok) {
+          QMessageBox::Ok | QMessageBox::Cancel, told) != QMessageBox::Ok) {
     return false;
   }
   busy_.emplace(*this, desktop_, timing_);

@@ -174,6 +174,7 @@ TEST_F(Form1Test, ExtensionButtonAsksFirstAndCancelChangesNothing) {
   EXPECT_EQ(box.buttons, QStringList({"取消", "显示详情...", "确定"}));
   EXPECT_EQ(box.default_button, "确定");
   EXPECT_EQ(box.escape_button, "取消");
+  EXPECT_FALSE(box.busy_cursor);
 }
 
 TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
