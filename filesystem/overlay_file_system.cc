@@ -24,14 +24,12 @@ std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::stri
   return disk_->WorkBelow(folder);
 }
 
-OverlayFileSystem::Known OverlayFileSystem::Find(const std::string& path) const {
-  std::string_view parent = ParentOf(path);
-  if (removed_.contains(parent)) return {true, nullptr};
-  auto folder = changes_.find(parent);
-  if (folder == changes_.end()) return {false, nullptr};
+OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view path) const {
+  auto folder = folders_.find(ParentOf(path));
+  if (folder == folders_.end()) return {false, nullptr};
   auto name = folder->second.names.find(NameOf(path));
   if (name != folder->second.names.end()) return {true, name->second ? &*name->second : nullptr};
-  return {folder->second.made, nullptr};
+  return {folder->second.complete, nullptr};
 }
 
 std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
@@ -48,12 +46,6 @@ OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
     if (known.node == nullptr) Fail(ENOENT, "no entry " + path);
     return *known.node;
   }
-  if (auto listing = listed_.find(ParentOf(path)); listing != listed_.end()) {
-    auto entry = listing->second.entries.find(NameOf(path));
-    if (entry == listing->second.entries.end()) Fail(ENOENT, "no entry " + path);
-    const Entry& e = entry->second;
-    return {{e.kind, e.is_link, true, {}, listing->second.device, 0, 1, 0}, path, "", false};
-  }
   std::optional<EntryInfo> info = disk_->Inspect(path);
   if (!info) Fail(ENOENT, "no entry " + path);
   return {*info, path, ""};
@@ -69,16 +61,31 @@ OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node) {
 }
 
 EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
-  std::optional<EntryInfo> info = Inspect(std::string(path));
+  std::optional<EntryInfo> info;
+  if (Find(path).known) {
+    info = Inspect(std::string(path));
+  } else if (auto told = untouched_folders_.find(path); told != untouched_folders_.end()) {
+    info = told->second;
+  } else if ((info = disk_->Inspect(std::string(path))) && info->kind == EntryKind::kFolder) {
+    untouched_folders_.emplace(std::string(path), *info);
+  }
   if (!info || info->kind != EntryKind::kFolder) Fail(ENOENT, "no folder " + std::string(path));
   return *info;
 }
 
+OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path) {
+  auto folder = folders_.find(path);
+  if (folder == folders_.end()) folder = folders_.emplace(std::string(path), Folder{}).first;
+  return folder->second;
+}
+
 void OverlayFileSystem::Set(const std::string& path, std::optional<Node> node) {
-  std::string_view parent = ParentOf(path);
-  auto folder = changes_.find(parent);
-  if (folder == changes_.end()) folder = changes_.emplace(std::string(parent), Changes{}).first;
-  folder->second.names.insert_or_assign(std::string(NameOf(path)), std::move(node));
+  ByName<std::optional<Node>>& names = FolderNamed(ParentOf(path)).names;
+  if (auto name = names.find(NameOf(path)); name != names.end()) {
+    name->second = std::move(node);
+  } else {
+    names.emplace(std::string(NameOf(path)), std::move(node));
+  }
 }
 
 EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
@@ -87,26 +94,20 @@ EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
 
 std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
   EntryInfo info = FolderAt(folder);
-  auto changed = changes_.find(folder);
-  const bool made = changed != changes_.end() && changed->second.made;
+  Folder& known = FolderNamed(folder);
+  if (!known.complete) {
+    std::vector<Entry> listed = disk_->ReadFolder(folder);
+    known.names.reserve(listed.size());
+    for (const Entry& e : listed) {
+      EntryInfo kind = {e.kind, e.is_link, true, {}, info.device, 0, 1, 0};
+      known.names.try_emplace(e.name, Node{kind, JoinPath(folder, e.name), "", false});
+    }
+    known.complete = true;
+  }
   std::vector<Entry> entries;
-  if (!made) entries = ReadDisk(folder, info.device);
-  if (changed == changes_.end()) return entries;
-  const Changes& changes = changed->second;
-  std::erase_if(entries, [&](const Entry& e) { return changes.names.contains(e.name); });
-  for (const auto& [name, node] : changes.names) {
+  for (const auto& [name, node] : known.names) {
     if (node) entries.push_back({name, node->info.kind, node->info.is_link});
   }
-  return entries;
-}
-
-std::vector<Entry> OverlayFileSystem::ReadDisk(const std::string& folder, dev_t device) {
-  std::vector<Entry> entries = disk_->ReadFolder(folder);
-  Listing& listing = listed_[folder];
-  listing.device = device;
-  listing.entries.clear();
-  listing.entries.reserve(entries.size());
-  for (const Entry& entry : entries) listing.entries.emplace(entry.name, entry);
   return entries;
 }
 
@@ -114,16 +115,14 @@ void OverlayFileSystem::MakeFolder(const std::string& path) {
   EntryInfo parent = FolderAt(ParentOf(path));
   if (Inspect(path)) Fail(EEXIST, "make folder " + path);
   Set(path, Node{{EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}});
-  removed_.erase(path);
-  changes_[path] = Changes{.made = true};
+  FolderNamed(path) = Folder{.complete = true};
 }
 
 void OverlayFileSystem::RemoveFolder(const std::string& path) {
   Node node = NodeAt(path);
   if (node.info.kind == EntryKind::kFolder) {
     if (!ReadFolder(path).empty()) Fail(ENOTEMPTY, "remove folder " + path);
-    removed_.insert(path);
-    changes_.erase(path);
+    FolderNamed(path) = Folder{.complete = true};  // nothing stands below it
   } else if (node.info.kind != EntryKind::kFolderLink) {
     Fail(ENOTDIR, "remove folder " + path);
   }

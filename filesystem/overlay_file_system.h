@@ -2,7 +2,6 @@
 #define VARNELO_FILESYSTEM_OVERLAY_FILE_SYSTEM_H_
 
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -51,16 +50,11 @@ class OverlayFileSystem : public FileSystem {
     std::string data;
     bool detailed = true;  // else only the kind and the device of `info` are known
   };
-  // A folder as the disk listed it, so that an entry of it is known without
-  // a look at the disk until its details are asked for.
-  struct Listing {
-    dev_t device;
-    ByName<Entry> entries;
-  };
-  // The names of one folder that the simulation has changed, each to an
-  // entry or to none; a folder it made has no others.
-  struct Changes {
-    bool made = false;
+  // The entries of one folder that the simulation knows, each as it has it
+  // or gone: all of them once the folder is listed (or made here), else
+  // only those it changed.
+  struct Folder {
+    bool complete = false;
     ByName<std::optional<Node>> names;
   };
   // What the simulation knows of a path: nothing (the disk answers), or
@@ -70,22 +64,22 @@ class OverlayFileSystem : public FileSystem {
     const Node* node;
   };
 
-  Known Find(const std::string& path) const;
+  Known Find(std::string_view path) const;
   // The entry at `path`, wherever it is known; a failure where there is none.
   Node NodeAt(const std::string& path);
   // `node` with all its details, looked up on the disk where not known yet.
   Node Detailed(Node node);
   EntryInfo FolderAt(std::string_view path);
+  Folder& FolderNamed(std::string_view path);
   void Set(const std::string& path, std::optional<Node> node);
-  // The disk's listing of `folder`, on the device given, learnt.
-  std::vector<Entry> ReadDisk(const std::string& folder, dev_t device);
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;
-  ByName<Changes> changes_;                     // by folder
-  ByName<Listing> listed_;                      // by folder
-  std::set<std::string, std::less<>> removed_;  // folders removed
-  ino_t next_inode_ = ~ino_t{0};                // counted down, clear of the disk's
+  ByName<Folder> folders_;
+  // Folders the simulation has not touched, as the disk told them: the run's
+  // folder is asked about at every move into it.
+  ByName<EntryInfo> untouched_folders_;
+  ino_t next_inode_ = ~ino_t{0};  // counted down, clear of the disk's
 };
 
 }  // namespace varnelo
