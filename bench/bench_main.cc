@@ -107,6 +107,17 @@ std::vector<Program> Programs(const std::string& job, bool with_peers) {
   return programs;
 }
 
+// Ours, then ours undoing its run (as Ctrl+Z does), then ours only
+// previewing it (the confirmation answered Cancel): the undo's cost is the
+// difference of the first two, the preview's that of the third and the
+// start-up.
+std::vector<Program> UndoPrograms() {
+  return {{"floor", {VARNELO_FLOOR}, false},
+          {"varnelo", {VARNELO_DRIVE}, true},
+          {"+undo", {VARNELO_DRIVE}, false, {"--undo"}, "撤销已完成!!", true},
+          {"preview", {VARNELO_DRIVE}, false, {"--cancel"}, "preview\t", true}};
+}
+
 int SortSize(const std::string& job, int wanted) {
   return job == "type" ? std::min(wanted, kLargestTypeFolder) : wanted;
 }
@@ -167,6 +178,7 @@ struct Planned {
   int files;
   double target;
   bool keeps_identity = false;
+  bool undo = false;  // measured with UndoPrograms
 };
 
 std::string Label(const std::string& job, int files, const std::string& detail = "") {
@@ -209,6 +221,13 @@ std::vector<Planned> Bench::Plan() const {
   plan.push_back(
       {Label("type", s.large_files, " of " + std::to_string(s.large_bytes / kMiB) + " MiB"), "type",
        "large", s.large_files, 1.5, true});
+  // The undo and the preview of each sort, on the folders of its own case.
+  for (size_t i = 0, sorts = plan.size() - 1; i < sorts; ++i) {
+    Planned undo = plan[i];
+    undo.label += ", undo and preview";
+    undo.undo = true;
+    plan.push_back(undo);
+  }
   return plan;
 }
 
@@ -251,7 +270,8 @@ void Bench::Measure(const Planned& planned) {
   // A few hundred renames weigh little beside a program's start-up: more runs
   // steady the median.
   int runs = settings_.runs * std::clamp(4000 / planned.files, 1, settings_.small_case_runs);
-  results_.push_back(RunCase(setup, Programs(planned.job, true), runs, settings_.work));
+  std::vector<Program> programs = planned.undo ? UndoPrograms() : Programs(planned.job, true);
+  results_.push_back(RunCase(setup, programs, runs, settings_.work));
   PrintCase(results_.back(), settings_.samples);
   for (const Measured& program : results_.back().programs) failed_ |= !program.problem.empty();
 }

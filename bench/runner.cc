@@ -28,6 +28,7 @@ std::vector<std::string> Arguments(const Program& program, const Case& setup,
   std::vector<std::string> argv = program.argv;
   argv.push_back(setup.job);
   argv.push_back(folder);
+  argv.insert(argv.end(), program.options.begin(), program.options.end());
   return argv;
 }
 
@@ -37,6 +38,10 @@ std::string Failed(const Program& program, const Sample& sample) {
   }
   if (program.is_varnelo && sample.output.find(kCompleted) == std::string::npos) {
     return "did not complete: " + sample.output;
+  }
+  if (program.must_print != nullptr &&
+      sample.output.find(program.must_print) == std::string::npos) {
+    return "did not print " + std::string(program.must_print) + ": " + sample.output;
   }
   return {};
 }
@@ -118,7 +123,8 @@ CaseResult RunCase(const Case& setup, const std::vector<Program>& programs, int 
     }
     for (size_t p = 0; p < programs.size(); ++p) {
       Outcome& outcome = outcomes[p];
-      if (outcome.problem.empty() && outcome.left_in_place != outcomes[0].left_in_place) {
+      if (outcome.problem.empty() && !programs[p].leaves_folder &&
+          outcome.left_in_place != outcomes[0].left_in_place) {
         outcome.problem = "left " + std::to_string(outcome.left_in_place) +
                           " files in place where the floor left " +
                           std::to_string(outcomes[0].left_in_place);

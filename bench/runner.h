@@ -14,6 +14,9 @@ struct Program {
   std::string label;
   std::vector<std::string> argv;
   bool is_varnelo = false;
+  std::vector<std::string> options = {};  // after the folder
+  const char* must_print = nullptr;       // what its output holds where it did its job
+  bool leaves_folder = false;             // it undoes its job, or only previews it
 };
 
 // One case: the same job done by each program on fresh copies of one folder.

@@ -4,8 +4,11 @@
 #include <optional>
 #include <utility>
 
+#include "commands/commands.h"
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
+#include "filesystem/overlay_file_system.h"
+#include "filesystem/undo.h"
 
 namespace varnelo {
 namespace {
@@ -33,12 +36,12 @@ std::string Filled(std::string_view text, std::string_view value) {
   return std::string(text.substr(0, at)).append(value).append(text.substr(at + 1));
 }
 
-std::string Reason(const Command& command, const Stop& stop) {
+std::string Reason(int most_files, const Stop& stop) {
   if (stop.number == kDiskFull) return kDiskFullText;
   if (stop.number == kPermissionDenied) return kNoPermissionText;
   // Only the commands that count their files stop at a count.
-  if ((stop.number == kOverflow || stop.number == kSubscriptOutOfRange) && command.most_files > 0) {
-    return Filled(kTooManyFilesText, std::to_string(command.most_files));
+  if ((stop.number == kOverflow || stop.number == kSubscriptOutOfRange) && most_files > 0) {
+    return Filled(kTooManyFilesText, std::to_string(most_files));
   }
   std::string_view name = NameOf(stop.path);
   for (auto [number, text] : kNamedReasons) {
@@ -47,20 +50,32 @@ std::string Reason(const Command& command, const Stop& stop) {
   return Filled(kFailureNumberText, std::to_string(stop.number));
 }
 
-std::string NotCompletedText(const Command& command, const Stop& stop, int moved) {
+std::string NotCompletedText(int most_files, const Stop& stop, int moved) {
   std::string text(kNotCompletedText);
-  text.append("\n").append(Reason(command, stop));
+  text.append("\n").append(Reason(most_files, stop));
   if (moved > 0) text.append("\n").append(Filled(kMovedText, std::to_string(moved)));
   return text;
 }
 
-}  // namespace
-
-void RunCommand(const Command& command, Host& host, FileSystem* fs) {
-  if (!host.Confirm(command.prompt, kConfirmTitle)) return;
-  std::optional<Stop> stop;
-  int moved = 0;
+// Does `work`, and answers what stopped it, if anything did.
+template <typename Work>
+std::optional<Stop> Attempt(Work&& work) {
   try {
+    work();
+  } catch (const Failure& failure) {
+    return Stop{failure.number(), failure.path()};
+  } catch (const std::bad_alloc&) {
+    return Stop{kOutOfMemory, ""};
+  } catch (const std::exception&) {
+    return Stop{kInternalError, ""};
+  }
+  return std::nullopt;
+}
+
+// The command's own work, from the reading of the path to its last change;
+// `moved` is how many files it moved, however it ended.
+std::optional<Stop> Work(const Command& command, Host& host, FileSystem* fs, int& moved) {
+  return Attempt([&] {
     std::string lj = host.DropBoxText();
     FileOperations operations(fs, lj);
     // Taken however the run ends: a stopped run tells what it has changed.
@@ -73,20 +88,94 @@ void RunCommand(const Command& command, Host& host, FileSystem* fs) {
     CommandRun run{host, operations, std::move(lj), std::nullopt};
     if (command.opens_folder_first) run.folder = operations.GetFolder(run.lj);
     command.operation(run);
-  } catch (const Failure& failure) {
-    stop = Stop{failure.number(), failure.path()};
-  } catch (const std::bad_alloc&) {
-    stop = Stop{kOutOfMemory, ""};
-  } catch (const std::exception&) {
-    stop = Stop{kInternalError, ""};
+  });
+}
+
+// `path` as seen from the run's `folder`.
+std::string_view Relative(std::string_view path, std::string_view folder) {
+  if (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/') {
+    path.remove_prefix(folder.size() + 1);
+  } else if (folder == "/" && path.starts_with('/')) {
+    path.remove_prefix(1);
   }
-  if (!stop) {
-    host.Report(kCompletedText);
-  } else if (stop->number == command.reported_number) {
-    host.Report(kCheckPathText);
-  } else {
-    host.Report(NotCompletedText(command, *stop, moved));
+  return path;
+}
+
+std::string Summary(const Command& command, int files, int made, int removed) {
+  if (files == 0) return kNothingToMoveText;
+  bool flattens = &command == &kFlattenToRoot;
+  std::string text = Filled(flattens ? kFlattenPreviewText : kPreviewText, std::to_string(files));
+  return Filled(text, std::to_string(flattens ? removed : made));
+}
+
+}  // namespace
+
+std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs) {
+  OverlayFileSystem overlay(fs);
+  RunRecord record;
+  RecordingFileSystem recording(&overlay, record, false);
+  int moved = 0;
+  if (Work(command, host, &recording, moved)) return std::nullopt;
+  return record;
+}
+
+Preview PreviewOf(const Command& command, const RunRecord& record) {
+  Preview preview;
+  int files = 0, made = 0, removed = 0;
+  for (const Change& change : record.changes) {
+    if (change.settled) continue;
+    if (change.kind == Change::Kind::kFolderMade) ++made;
+    if (change.kind == Change::Kind::kFolderRemoved) ++removed;
+    if (change.kind != Change::Kind::kFilePlaced) continue;
+    if (files < kMostPreviewLines) {
+      preview.details.append(Relative(change.old_path, record.folder))
+          .append(kMoveArrow)
+          .append(Relative(change.path, record.folder))
+          .append("\n");
+    } else if (files == kMostPreviewLines) {
+      preview.details.append("……\n");
+    }
+    ++files;
   }
+  preview.summary = Summary(command, files, made, removed);
+  return preview;
+}
+
+void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history) {
+  auto preview = [&]() -> std::optional<Preview> {
+    std::optional<RunRecord> simulated = Simulate(command, host, fs);
+    if (!simulated) return std::nullopt;
+    return PreviewOf(command, *simulated);
+  };
+  if (!host.ConfirmRun(command.prompt, kConfirmTitle, preview)) return;
+  int moved = 0;
+  RunRecord record;
+  RecordingFileSystem recording(fs, record);
+  std::optional<Stop> stop = Work(command, host, history ? &recording : fs, moved);
+  // Kept however the run ended, so that Ctrl+Z undoes what a stopped run did.
+  const bool undoable = history != nullptr && history->Keep(std::move(record));
+  if (stop && stop->number == command.reported_number) return host.Report(kCheckPathText);
+  std::string text = stop ? NotCompletedText(command.most_files, *stop, moved) : kCompletedText;
+  if (!undoable) return host.Report(text);
+  if (host.ReportUndoable(text)) RunUndo(*history->Latest(), host, fs);
+}
+
+void RunUndo(RunRecord& record, Host& host, FileSystem* fs) {
+  int stayed = 0;
+  std::optional<Stop> stop = Attempt([&] {
+    stayed = Undo(record, fs, [&](int done, int total, const std::string& item) {
+      host.Progress(done, total, item);
+    });
+  });
+  if (stop) return host.Report(NotCompletedText(0, *stop, 0));
+  host.Report(stayed == 0 ? std::string(kUndoneText)
+                          : Filled(kUndoneWithStayedText, std::to_string(stayed)));
+}
+
+void UndoLatest(History& history, Host& host, FileSystem* fs) {
+  RunRecord* latest = history.Latest();
+  if (latest == nullptr) return host.Report(kNothingToUndoText);
+  if (host.Confirm(kUndoPrompt, kConfirmTitle)) RunUndo(*latest, host, fs);
 }
 
 }  // namespace varnelo

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "commands/history.h"
 #include "commands/host.h"
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
@@ -27,6 +28,13 @@ inline constexpr char kNameTakenText[] = "已有同名的文件：%";
 inline constexpr char kChangedMeanwhileText[] = "文件在整理时被移动或修改：%";
 inline constexpr char kFailureNumberText[] = "出错（错误号 %）。";
 inline constexpr char kMovedText[] = "已移动 % 个文件。";
+
+// The preview under a confirmation; each "%" stands for a count, in order.
+inline constexpr char kPreviewText[] = "将移动 % 个文件，新建 % 个文件夹。";
+inline constexpr char kFlattenPreviewText[] = "将移动 % 个文件到根目录，删除 % 个子文件夹。";
+inline constexpr char kNothingToMoveText[] = "没有需要移动的文件。";
+inline constexpr char kMoveArrow[] = " → ";
+inline constexpr int kMostPreviewLines = 5000;  // then "……"
 
 // One run of one command: what the frame hands to the command's operation.
 struct CommandRun {
@@ -63,7 +71,26 @@ struct Command {
 // of its own over `fs`: nothing one run learns of the disk outlives it.
 // Every failure ends the operation at once: the command's reported number
 // with kCheckPathText, any other with the box of kNotCompletedText.
-void RunCommand(const Command& command, Host& host, FileSystem* fs);
+//
+// With a `history`, what the run changes is recorded and kept there, and the
+// box of its end (kCheckPathText excepted) offers to undo it at once.
+void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history = nullptr);
+
+// What a run of `command` would record, simulated on a copy in memory over
+// `fs`, which it reads and never changes; nothing where the simulation stops
+// at a failure.
+std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs);
+// The preview of `record`, a simulated run of `command`.
+Preview PreviewOf(const Command& command, const RunRecord& record);
+
+// Undoes `record` on `fs`, told like a run: progress, then kUndoneText (with
+// the count of files that stayed, where any did), or the box of
+// kNotCompletedText with the reason, after which undoing again finishes.
+void RunUndo(RunRecord& record, Host& host, FileSystem* fs);
+
+// What Ctrl+Z does: asks first, then undoes the latest run not undone; with
+// none, says that there is nothing to undo.
+void UndoLatest(History& history, Host& host, FileSystem* fs);
 
 }  // namespace varnelo
 

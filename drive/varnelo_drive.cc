@@ -1,11 +1,15 @@
 // Runs one command through the command frame exactly as the window does, with
 // the folder as the drop box's text, and prints every box the frame shows:
 //   box<TAB>title<TAB>text
+// A confirmation with a preview is followed by
+//   preview<TAB>the line under the question
+// With --undo, the run is then undone as Ctrl+Z in the window does it, its
+// question answered OK, and its boxes printed the same way.
 // Exit status 0 whenever the command ran, whatever it reported.
 
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "commands/answering_host.h"
 #include "commands/commands.h"
@@ -36,31 +40,58 @@ class PrintingHost : public AnsweringHost {
  public:
   using AnsweringHost::AnsweringHost;
 
+  bool ConfirmRun(const std::string& prompt, const std::string& title,
+                  const std::function<std::optional<Preview>()>& preview) override {
+    std::optional<Preview> told = preview();
+    bool ok = Confirm(prompt, title);
+    if (told) Print("preview", told->summary);
+    return ok;
+  }
+
  protected:
   void Shown(const std::string& title, const std::string& text) override {
-    std::printf("box\t%s\t%s\n", Escaped(title).c_str(), Escaped(text).c_str());
+    Print("box", Escaped(title) + "\t" + Escaped(text));
+  }
+
+ private:
+  static void Print(const char* kind, const std::string& line) {
+    std::printf("%s\t%s\n", kind, line.c_str());
     std::fflush(stdout);
   }
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: varnelo-drive COMMAND FOLDER [--cancel]\ncommands:");
+  std::fprintf(stderr, "usage: varnelo-drive COMMAND FOLDER [--cancel] [--undo]\ncommands:");
   for (const Command* command : AllCommands()) std::fprintf(stderr, " %s", command->name);
   std::fprintf(stderr, "\n");
   return 2;
 }
 
 int Main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) return Usage();
-  bool cancel = argc == 4;
-  if (cancel && std::strcmp(argv[3], "--cancel") != 0) return Usage();
+  if (argc < 3 || argc > 5) return Usage();
+  bool cancel = false, undo = false;
+  for (int i = 3; i < argc; ++i) {
+    std::string_view option = argv[i];
+    if (option == "--cancel" && !cancel && !undo) {
+      cancel = true;
+    } else if (option == "--undo" && !undo) {
+      undo = true;
+    } else {
+      return Usage();
+    }
+  }
   const Command* command = FindCommand(argv[1]);
   if (command == nullptr) {
     std::fprintf(stderr, "varnelo-drive: there is no command \"%s\"\n", argv[1]);
     return Usage();
   }
+  History history;
   PrintingHost host(argv[2], !cancel);
-  RunCommand(*command, host, FileSystem::Default());
+  RunCommand(*command, host, FileSystem::Default(), undo ? &history : nullptr);
+  if (undo) {
+    PrintingHost undoing(argv[2], true);
+    UndoLatest(history, undoing, FileSystem::Default());
+  }
   return 0;
 }
 

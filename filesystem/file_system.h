@@ -36,8 +36,9 @@ struct EntryInfo {
   struct timespec mtime;  // of the entry itself, not of a link's target
   dev_t device;
   ino_t inode;
-  nlink_t names;  // how many names the file has: two paths of one file with
-                  // a single name are one name reached twice (a mount)
+  nlink_t names;   // how many names the file has: two paths of one file with
+                   // a single name are one name reached twice (a mount)
+  off_t size = 0;  // in bytes; of a link itself, not of its target
 };
 
 // How a change that a command may meet in the normal course of its work came
@@ -122,6 +123,11 @@ class FileSystem {
   // Makes the names in `folder` as lasting as the files they name, so that a
   // source may be deleted once its whole copy is named.
   virtual void SyncFolder(const std::string& folder) = 0;
+
+  // Sets the modification time of the entry at `path` (of a link itself),
+  // so that a folder made again, or changed and changed back, tells the time
+  // it told before.
+  virtual void SetModificationTime(const std::string& path, struct timespec mtime) = 0;
 };
 
 // Forwards every call to another instance, so that a test needs to override
@@ -158,6 +164,9 @@ class FileSystemWrapper : public FileSystem {
     return target_->ReadFile(path, limit);
   }
   void SyncFolder(const std::string& folder) override { target_->SyncFolder(folder); }
+  void SetModificationTime(const std::string& path, struct timespec mtime) override {
+    target_->SetModificationTime(path, mtime);
+  }
 
  private:
   FileSystem* target_;

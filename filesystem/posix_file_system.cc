@@ -211,7 +211,8 @@ class PosixFileSystem : public FileSystem {
                      info.st_mtim,
                      info.st_dev,
                      info.st_ino,
-                     info.st_nlink};
+                     info.st_nlink,
+                     info.st_size};
   }
 
   void MakeFolder(const std::string& path) override {
@@ -280,6 +281,14 @@ class PosixFileSystem : public FileSystem {
     Where where = At(folder);
     FileDescriptor file(openat(where.folder, where.path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (file.get() < 0 || fsync(file.get()) != 0) Fail("sync " + folder);
+  }
+
+  void SetModificationTime(const std::string& path, struct timespec mtime) override {
+    Where where = At(path);
+    struct timespec times[2] = {{0, UTIME_OMIT}, mtime};
+    if (utimensat(where.folder, where.path, times, AT_SYMLINK_NOFOLLOW) != 0) {
+      Fail("set the time of " + path);
+    }
   }
 
   std::string ReadFile(const std::string& path, size_t limit) override {

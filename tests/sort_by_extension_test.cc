@@ -220,17 +220,26 @@ std::string Drive(const std::string& arguments) {
 
 TEST_F(SortByExtensionTest, TheDriverPrintsEveryBox) {
   PutFile(root_ / "a.jpg", "a");
-  EXPECT_EQ(Drive("extension '" + root_.path() + "' --cancel"),
-            "0:box\t请选择\t确认按扩展名分类？\n");
+  const std::string confirm = "box\t请选择\t确认按扩展名分类？\n";
+  const std::string preview = "preview\t将移动 1 个文件，新建 1 个文件夹。\n";
+  EXPECT_EQ(Drive("extension '" + root_.path() + "' --cancel"), "0:" + confirm + preview);
   EXPECT_EQ(Drive("extension '" + root_.path() + "'"),
-            "0:box\t请选择\t确认按扩展名分类？\nbox\t\t操作已完成!!\n");
-  EXPECT_EQ(Drive("extension ''"),
-            "0:box\t请选择\t确认按扩展名分类？\nbox\t\t请确认路径是否正确!!\n");
+            "0:" + confirm + preview + "box\t\t操作已完成!!\n");
+  // No preview where the simulation stops.
+  EXPECT_EQ(Drive("extension ''"), "0:" + confirm + "box\t\t请确认路径是否正确!!\n");
   PutFile(root_ / "b.txt", "b");
   PutFile(root_ / "txt", "in the way");
-  EXPECT_EQ(Drive("extension '" + root_.path() + "'"),
-            "0:box\t请选择\t确认按扩展名分类？\n"
-            "box\t\t操作未完成!!\\n已有同名的文件：txt\n");
+  EXPECT_EQ(Drive("extension '" + root_.path() + "' --undo"),
+            "0:" + confirm +
+                "box\t\t操作未完成!!\\n已有同名的文件：txt\n"
+                "box\t\t没有可以撤销的操作。\n");
+  ASSERT_EQ(unlink((root_ / "txt").c_str()), 0);
+  EXPECT_EQ(Drive("extension '" + root_.path() + "' --undo"),
+            "0:" + confirm + preview +
+                "box\t\t操作已完成!!\n"
+                "box\t请选择\t确认撤销上一次操作？\n"
+                "box\t\t撤销已完成!!\n");
+  EXPECT_TRUE(Drive("extension /tmp --cancel --cancel").starts_with("2:"));
   EXPECT_TRUE(Drive("nonsense /tmp").starts_with("2:"));
 }
 

@@ -171,7 +171,9 @@ TEST_F(SortByResolutionTest, TheDriverSortsWithTheImagePlugins) {
   char output[256] = {};
   output[fread(output, 1, sizeof output - 1, pipe)] = '\0';
   EXPECT_EQ(pclose(pipe), 0);
-  EXPECT_STREQ(output, "box\t请选择\t确认按照片像素分类？\nbox\t\t操作已完成!!\n");
+  EXPECT_STREQ(output,
+               "box\t请选择\t确认按照片像素分类？\npreview\t将移动 2 个文件，新建 2 个文件夹。\n"
+               "box\t\t操作已完成!!\n");
   EXPECT_EQ(Contents(),
             (Paths{"320p图片及以下/", "320p图片及以下/b.tif", "720p图片/", "720p图片/a.jpg"}));
 }

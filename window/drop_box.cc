@@ -1,6 +1,7 @@
 #include "window/drop_box.h"
 
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -49,6 +50,18 @@ DropBox::DropBox(QWidget* parent, FileSystem* fs) : QPlainTextEdit(parent), fs_(
 void DropBox::SetBytes(const QByteArray& bytes) {
   setPlainText(RawText::Shown(bytes));
   raw_.Remember(bytes, toPlainText());
+}
+
+// Ctrl+Z undoes typing while there is typing to undo; else it is the
+// window's, which undoes the latest run.
+bool DropBox::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo) &&
+      !document()->isUndoAvailable()) {
+    event->ignore();
+    return true;
+  }
+  return QPlainTextEdit::event(event);
 }
 
 void DropBox::dragEnterEvent(QDragEnterEvent* event) { AcceptFiles(event); }

@@ -27,6 +27,7 @@ class DropBox : public QPlainTextEdit {
   void PutPrompt() { SetBytes(kPrompt); }
 
  protected:
+  bool event(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <utility>
 
@@ -61,6 +62,9 @@ void Form1::CreateControls() {
   auto* command10 = Place<QPushButton>("Command10", {472, 8, 25, 25}, "?", this);
   command10->setFont(Font("黑体", 15.75));
   connect(command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
+  auto* undo = new QShortcut(QKeySequence::Undo, this);
+  undo->setObjectName("UndoShortcut");
+  connect(undo, &QShortcut::activated, this, [this] { UndoLast(); });
 }
 
 void Form1::AddCommandButton(const char* name, const char* caption, const QRect& geometry,
@@ -112,13 +116,28 @@ void Form1::Command10_Click() {
 }
 
 void Form1::Run(const Command& command) {
-  RunCommand(command, *this, fs_);
+  RunCommand(command, *this, fs_, &history_);
+  EndBusy();
+}
+
+void Form1::UndoLast() {
+  UndoLatest(history_, *this, fs_);
   EndBusy();
 }
 
 bool Form1::Confirm(const std::string& prompt, const std::string& title) {
+  return ConfirmRun(prompt, title, [] { return std::nullopt; });
+}
+
+// Working the preview out reads the whole folder: the wait cursor is up
+// meanwhile, and down again before the question.
+bool Form1::ConfirmRun(const std::string& prompt, const std::string& title,
+                       const std::function<std::optional<Preview>()>& preview) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  std::optional<Preview> told = preview();
+  QGuiApplication::restoreOverrideCursor();
   if (Ask(QString::fromStdString(prompt), QString::fromStdString(title),
-          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+          QMessageBox::Ok | QMessageBox::Cancel, told) != QMessageBox::Ok) {
     return false;
   }
   busy_.emplace(*this, desktop_, timing_);
@@ -130,10 +149,28 @@ void Form1::Report(const std::string& text) {
   Ask(QString::fromStdString(text), QGuiApplication::applicationDisplayName(), QMessageBox::Ok);
 }
 
+// The undo button stands in for a standard one, so that the desktop answers
+// it like any other.
+bool Form1::ReportUndoable(const std::string& text) {
+  EndBusy();
+  if (Ask(QString::fromStdString(text), QGuiApplication::applicationDisplayName(),
+          QMessageBox::Ok | QMessageBox::Reset) != QMessageBox::Reset) {
+    return false;
+  }
+  busy_.emplace(*this, desktop_, timing_);
+  return true;
+}
+
 QMessageBox::StandardButton Form1::Ask(const QString& text, const QString& title,
-                                       QMessageBox::StandardButtons buttons) {
+                                       QMessageBox::StandardButtons buttons,
+                                       const std::optional<Preview>& preview) {
   QMessageBox box(QMessageBox::NoIcon, title, text, buttons, this);
   box.setTextFormat(Qt::PlainText);
+  if (preview) {
+    box.setInformativeText(QString::fromStdString(preview->summary));
+    box.setDetailedText(QString::fromStdString(preview->details));
+  }
+  if (QAbstractButton* undo = box.button(QMessageBox::Reset)) undo->setText("撤销");
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
                                                             : QMessageBox::Ok);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/history.h"
 #include "commands/host.h"
 #include "filesystem/file_system.h"
 #include "window/busy_window.h"
@@ -24,13 +25,17 @@ inline constexpr char kCaption[] = "Varnelo V1.0";
 // help button over a body painted in the key colour, so that only the
 // controls are seen. Dragging the body moves the window. It is the host of
 // the commands its buttons run, each run on `fs`, which the drop box too
-// asks what a dropped name stands for.
+// asks what a dropped name stands for. It keeps what each run changed until
+// it is closed: the completion box, and Ctrl+Z after it, undo the latest run.
 class Form1 : public QWidget, public Host {
  public:
   Form1(Desktop& desktop, FileSystem* fs, ProgressTiming timing = {});
 
   bool Confirm(const std::string& prompt, const std::string& title) override;
+  bool ConfirmRun(const std::string& prompt, const std::string& title,
+                  const std::function<std::optional<Preview>()>& preview) override;
   void Report(const std::string& text) override;
+  bool ReportUndoable(const std::string& text) override;
   std::string DropBoxText() override;
   void SetScratchText(const std::string& text) override;
   std::string ScratchText() override;
@@ -48,8 +53,10 @@ class Form1 : public QWidget, public Host {
   void Form_Load();
   void Command10_Click();
   void Run(const Command& command);
+  void UndoLast();
   QMessageBox::StandardButton Ask(const QString& text, const QString& title,
-                                  QMessageBox::StandardButtons buttons);
+                                  QMessageBox::StandardButtons buttons,
+                                  const std::optional<Preview>& preview = std::nullopt);
   void EndBusy();
 
   Desktop& desktop_;
@@ -59,6 +66,7 @@ class Form1 : public QWidget, public Host {
   QColor m_transparencyKey;
   DropBox* text1_ = nullptr;
   ScratchBox* text3_ = nullptr;
+  History history_;
   // From the confirmation to the command's last box.
   std::optional<BusyWindow> busy_;
   // The window was shown again while a command worked.

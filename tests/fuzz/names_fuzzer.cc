@@ -66,6 +66,7 @@ class MemoryFolder : public FileSystem {
   Outcome WriteFile(const std::string&, std::string_view) override { Untouched(); }
   std::string ReadFile(const std::string&, size_t) override { Untouched(); }
   void SyncFolder(const std::string&) override { Untouched(); }
+  void SetModificationTime(const std::string&, struct timespec) override { Untouched(); }
 
  private:
   [[noreturn]] static void Untouched() {

@@ -24,6 +24,7 @@ enum class Operation {
   kWriteFile,
   kReadFile,
   kSyncFolder,
+  kSetModificationTime,
 };
 
 // The real file system (or `target`), with chosen calls made to fail: the `nth` call
@@ -85,6 +86,10 @@ class FaultyFileSystem : public FileSystemWrapper {
   void SyncFolder(const std::string& folder) override {
     Check(Operation::kSyncFolder);
     FileSystemWrapper::SyncFolder(folder);
+  }
+  void SetModificationTime(const std::string& path, struct timespec mtime) override {
+    Check(Operation::kSetModificationTime);
+    FileSystemWrapper::SetModificationTime(path, mtime);
   }
   std::string ReadFile(const std::string& path, size_t limit) override {
     Check(Operation::kReadFile);

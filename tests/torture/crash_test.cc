@@ -30,16 +30,20 @@ struct Drive {
   long work_us = 0;  // from the confirmation box to the last box
 };
 
-// Runs `varnelo-drive COMMAND FOLDER`; with `kill_after_us` set, kills it
-// with SIGKILL that many microseconds after it has shown its confirmation.
-Drive RunDriver(const std::string& command, const std::string& folder, long kill_after_us = -1) {
+// Runs `varnelo-drive COMMAND FOLDER`, with --undo where `undo` says so;
+// with `kill_after_us` set, kills it with SIGKILL that many microseconds
+// after it has shown its confirmation (with --undo: the undo's).
+Drive RunDriver(const std::string& command, const std::string& folder, long kill_after_us = -1,
+                bool undo = false) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const char* argv[] = {VARNELO_DRIVE, command.c_str(), folder.c_str(), nullptr};
+  const char* argv[] = {VARNELO_DRIVE, command.c_str(), folder.c_str(), undo ? "--undo" : nullptr,
+                        nullptr};
+  const size_t confirmation = undo ? 3 : 1;  // the command's confirmation, its end, the undo's
   pid_t pid;
   int spawned =
       posix_spawn(&pid, VARNELO_DRIVE, &actions, nullptr, const_cast<char**>(argv), environ);
@@ -52,10 +56,11 @@ Drive RunDriver(const std::string& command, const std::string& folder, long kill
   char* line = nullptr;
   size_t capacity = 0;
   for (ssize_t length; (length = getline(&line, &capacity, output)) > 0;) {
-    std::string box(line, length - 1);  // box<TAB>title<TAB>text
+    std::string box(line, length - 1);        // box<TAB>title<TAB>text
+    if (!box.starts_with("box\t")) continue;  // a preview
     size_t tab = box.find('\t', 4);
     drive.boxes.push_back(box.substr(4, tab - 4) + "|" + box.substr(tab + 1));
-    if (drive.boxes.size() == 1) {
+    if (drive.boxes.size() == confirmation) {
       confirmed = Clock::now();
       if (kill_after_us >= 0) {
         std::this_thread::sleep_for(std::chrono::microseconds(kill_after_us));
@@ -145,6 +150,41 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
         EXPECT_TRUE(rerun == reference) << Difference(reference, rerun);
       }
     }
+  }
+}
+
+// The record of a run dies with the process, so nothing more than the
+// promise is asked after a kill of its undo.
+TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentOfAnUndo) {
+  std::mt19937 random(2);
+  testing::TempFolder temp;
+  const std::string pristine = temp / "pristine", work = temp / "work";
+  GenerateFor(command(), pristine, 3, Scaled(60, 300));
+  const Snapshot original = Take(pristine);
+  CopyTree(pristine, temp / "reference");
+  const Drive undisturbed = RunDriver(name(), temp / "reference", -1, true);
+  Boxes undone = Expected(command(), {kCompletedText});
+  undone.insert(undone.end(), {"请选择|确认撤销上一次操作？", "|撤销已完成!!"});
+  ASSERT_EQ(undisturbed.boxes, undone);
+  CopyTree(pristine, temp / "sorted");
+  RunDriver(name(), temp / "sorted");
+  const Snapshot sorted = Take(temp / "sorted");
+  const std::string busiest = BusiestFolder(original, sorted);
+  for (int crash = 0; crash < Scaled(4, 50); ++crash) {
+    std::filesystem::remove_all(work);
+    CopyTree(pristine, work);
+    std::optional<Tmpfs> volume;
+    if (crash % 3 == 2 && !busiest.empty()) OnAVolumeOfItsOwn(work + "/" + busiest, volume);
+    RunDriver(name(), work, random() % (undisturbed.work_us * 11 / 10 + 1), true);
+    const Snapshot killed = Take(work);
+    Audit audit = Check(original, killed, Ending::kKilled);
+    EXPECT_TRUE(audit.Clean()) << "after a kill of the undo" << audit.notes;
+    Snapshot visible = WithoutTemporaries(killed);
+    if (visible != WithoutTemporaries(original) && visible != WithoutTemporaries(sorted)) {
+      ++Totals().mid_work;
+    }
+    ++Totals().crashes;
+    ++Totals().undos;
   }
 }
 

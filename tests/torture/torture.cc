@@ -62,9 +62,9 @@ std::set<std::string> Contents(const Snapshot& snapshot) {
 void PrintFigures() {
   const Figures& f = Totals();
   std::printf(
-      "torture: %zu commands, %d crashes, %d injected faults, %d bad inputs, %d files lost, %d "
-      "files damaged, %d stray temporaries\n",
-      f.commands.size(), f.crashes, f.faults, f.bad_inputs, f.lost, f.damaged, f.strays);
+      "torture: %zu commands, %d crashes, %d injected faults, %d bad inputs, %d undos, %d files "
+      "lost, %d files damaged, %d stray temporaries\n",
+      f.commands.size(), f.crashes, f.faults, f.bad_inputs, f.undos, f.lost, f.damaged, f.strays);
   if (f.crashes > 0) {
     std::printf("torture: %d of the %d kills landed mid-work, %d left a temporary copy\n",
                 f.mid_work, f.crashes, f.temporaries_left);

@@ -25,7 +25,7 @@ inline int Scaled(int quick, int long_run) { return LongRun() ? long_run : quick
 // What the whole suite has done and found, printed when it ends.
 struct Figures {
   std::set<std::string> commands;
-  int crashes = 0, mid_work = 0, temporaries_left = 0, faults = 0, bad_inputs = 0;
+  int crashes = 0, mid_work = 0, temporaries_left = 0, faults = 0, bad_inputs = 0, undos = 0;
   int lost = 0, damaged = 0, strays = 0;
 };
 Figures& Totals();

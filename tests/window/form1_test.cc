@@ -168,10 +168,13 @@ TEST_F(Form1Test, ExtensionButtonAsksFirstAndCancelChangesNothing) {
   const BoxSeen& box = desktop_.boxes[0];
   EXPECT_EQ(box.title, "请选择");
   EXPECT_EQ(box.text, "确认按扩展名分类？");
+  EXPECT_EQ(box.informative, "将移动 1 个文件，新建 1 个文件夹。");
+  EXPECT_EQ(box.details, "a.jpg → jpg/a.jpg\n");
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(box.buttons, QStringList({"取消", "确定"}));
+  EXPECT_EQ(box.buttons, QStringList({"取消", "显示详情...", "确定"}));
   EXPECT_EQ(box.default_button, "确定");
   EXPECT_EQ(box.escape_button, "取消");
+  EXPECT_FALSE(box.busy_cursor);
 }
 
 TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
@@ -189,7 +192,7 @@ TEST_F(Form1Test, ExtensionButtonSortsTheFolderInTheBoxAndReports) {
   EXPECT_EQ(box.title, "Varnelo");
   EXPECT_EQ(box.text, "操作已完成!!");
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(box.buttons, QStringList({"确定"}));
+  EXPECT_EQ(box.buttons, QStringList({"撤销", "确定"}));
   EXPECT_FALSE(box.busy_cursor);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

@@ -18,7 +18,9 @@ struct BoxSeen {
   QStringList buttons;
   QString default_button;
   QString escape_button;
-  bool busy_cursor;  // whether the wait cursor was up while it showed
+  bool busy_cursor;     // whether the wait cursor was up while it showed
+  QString informative;  // the line under the text
+  QString details;      // behind the details button
 };
 
 // Answers every box at once, counts the moves asked for, and says whether a
@@ -32,7 +34,8 @@ class TestDesktop : public Desktop {
     boxes.push_back({box.windowTitle(), box.text(), box.icon(), buttons,
                      box.defaultButton() ? box.defaultButton()->text() : QString(),
                      box.escapeButton() ? box.escapeButton()->text() : QString(),
-                     QGuiApplication::overrideCursor() != nullptr});
+                     QGuiApplication::overrideCursor() != nullptr, box.informativeText(),
+                     box.detailedText()});
     return box.button(answer) != nullptr ? answer : QMessageBox::Ok;
   }
   void StartMove(QWindow* /*window*/) override { ++moves; }

@@ -1,0 +1,203 @@
+#include "filesystem/overlay_file_system.h"
+
+#include <cerrno>
+
+#include "filesystem/failure.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+[[noreturn]] void Fail(int error, const std::string& context) {
+  throw FailureFromErrno(error, context);
+}
+
+struct timespec Now() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now;
+}
+
+}  // namespace
+
+std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::string& folder) {
+  return disk_->WorkBelow(folder);
+}
+
+OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view path) const {
+  auto folder = folders_.find(ParentOf(path));
+  if (folder == folders_.end()) return {false, nullptr};
+  auto name = folder->second.names.find(NameOf(path));
+  if (name != folder->second.names.end()) return {true, name->second ? &*name->second : nullptr};
+  return {folder->second.complete, nullptr};
+}
+
+std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
+  Known known = Find(path);
+  if (!known.known) return disk_->Inspect(path);
+  if (known.node == nullptr) return std::nullopt;
+  if (!known.node->detailed) return disk_->Inspect(known.node->source);
+  return known.node->info;
+}
+
+OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
+  Known known = Find(path);
+  if (known.known) {
+    if (known.node == nullptr) Fail(ENOENT, "no entry " + path);
+    return *known.node;
+  }
+  std::optional<EntryInfo> info = disk_->Inspect(path);
+  if (!info) Fail(ENOENT, "no entry " + path);
+  return {*info, path, ""};
+}
+
+OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node) {
+  if (node.detailed) return node;
+  std::optional<EntryInfo> info = disk_->Inspect(node.source);
+  if (!info) Fail(ENOENT, "no entry " + node.source);
+  node.info = *info;
+  node.detailed = true;
+  return node;
+}
+
+EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
+  std::optional<EntryInfo> info;
+  if (Find(path).known) {
+    info = Inspect(std::string(path));
+  } else if (auto told = untouched_folders_.find(path); told != untouched_folders_.end()) {
+    info = told->second;
+  } else if ((info = disk_->Inspect(std::string(path))) && info->kind == EntryKind::kFolder) {
+    untouched_folders_.emplace(std::string(path), *info);
+  }
+  if (!info || info->kind != EntryKind::kFolder) Fail(ENOENT, "no folder " + std::string(path));
+  return *info;
+}
+
+OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path) {
+  auto folder = folders_.find(path);
+  if (folder == folders_.end()) folder = folders_.emplace(std::string(path), Folder{}).first;
+  return folder->second;
+}
+
+void OverlayFileSystem::Set(const std::string& path, std::optional<Node> node) {
+  ByName<std::optional<Node>>& names = FolderNamed(ParentOf(path)).names;
+  if (auto name = names.find(NameOf(path)); name != names.end()) {
+    name->second = std::move(node);
+  } else {
+    names.emplace(std::string(NameOf(path)), std::move(node));
+  }
+}
+
+EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
+  return {EntryKind::kFile, false, true, Now(), folder.device, next_inode_--, 1, 0};
+}
+
+std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
+  EntryInfo info = FolderAt(folder);
+  Folder& known = FolderNamed(folder);
+  if (!known.complete) {
+    std::vector<Entry> listed = disk_->ReadFolder(folder);
+    known.names.reserve(listed.size());
+    for (const Entry& e : listed) {
+      EntryInfo kind = {e.kind, e.is_link, true, {}, info.device, 0, 1, 0};
+      known.names.try_emplace(e.name, Node{kind, JoinPath(folder, e.name), "", false});
+    }
+    known.complete = true;
+  }
+  std::vector<Entry> entries;
+  for (const auto& [name, node] : known.names) {
+    if (node) entries.push_back({name, node->info.kind, node->info.is_link});
+  }
+  return entries;
+}
+
+void OverlayFileSystem::MakeFolder(const std::string& path) {
+  EntryInfo parent = FolderAt(ParentOf(path));
+  if (Inspect(path)) Fail(EEXIST, "make folder " + path);
+  Set(path, Node{{EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}});
+  FolderNamed(path) = Folder{.complete = true};
+}
+
+void OverlayFileSystem::RemoveFolder(const std::string& path) {
+  Node node = NodeAt(path);
+  if (node.info.kind == EntryKind::kFolder) {
+    if (!ReadFolder(path).empty()) Fail(ENOTEMPTY, "remove folder " + path);
+    FolderNamed(path) = Folder{.complete = true};  // nothing stands below it
+  } else if (node.info.kind != EntryKind::kFolderLink) {
+    Fail(ENOTDIR, "remove folder " + path);
+  }
+  Set(path, std::nullopt);
+}
+
+void OverlayFileSystem::DeleteFile(const std::string& path) {
+  if (NodeAt(path).info.kind == EntryKind::kFolder) Fail(EISDIR, "delete " + path);
+  Set(path, std::nullopt);
+}
+
+Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to) {
+  Node node = NodeAt(from);
+  EntryInfo folder = FolderAt(ParentOf(to));
+  if (Inspect(to)) return Outcome::kNameTaken;
+  if (folder.device != node.info.device) return Outcome::kOtherVolume;
+  if (node.info.kind == EntryKind::kFolder) {
+    throw Failure(kPathFileAccessError, "the simulation renames no folder: " + from);
+  }
+  Set(to, std::move(node));
+  Set(from, std::nullopt);
+  return Outcome::kDone;
+}
+
+void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+  Node node = NodeAt(from);
+  FolderAt(ParentOf(to));
+  std::optional<EntryInfo> there = Inspect(to);
+  if (node.info.kind != EntryKind::kFile || (there && there->kind != EntryKind::kFile)) {
+    Fail(EISDIR, "replace " + to);
+  }
+  Set(to, std::move(node));
+  Set(from, std::nullopt);
+}
+
+Outcome OverlayFileSystem::CopyFile(const std::string& from, const std::string& to) {
+  Node node = Detailed(NodeAt(from));
+  EntryInfo folder = FolderAt(ParentOf(to));
+  if (node.info.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
+  if (Inspect(to)) return Outcome::kNameTaken;
+  EntryInfo copy = NewFile(folder);
+  copy.is_link = node.info.is_link;
+  copy.mtime = node.info.mtime;
+  copy.size = node.info.size;
+  Set(to, Node{copy, std::move(node.source), std::move(node.data)});
+  return Outcome::kDone;
+}
+
+Outcome OverlayFileSystem::WriteFile(const std::string& path, std::string_view data) {
+  EntryInfo folder = FolderAt(ParentOf(path));
+  if (Inspect(path)) return Outcome::kNameTaken;
+  EntryInfo file = NewFile(folder);
+  file.size = static_cast<off_t>(data.size());
+  Set(path, Node{file, "", std::string(data)});
+  return Outcome::kDone;
+}
+
+std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
+  Known known = Find(path);
+  if (!known.known) return disk_->ReadFile(path, limit);
+  if (known.node == nullptr) Fail(ENOENT, "read " + path);
+  const Node& node = *known.node;
+  if (node.info.kind != EntryKind::kFile || node.info.is_link) {
+    throw Failure(kPathFileAccessError, "read " + path + ": not a file");
+  }
+  if (!node.source.empty()) return disk_->ReadFile(node.source, limit);
+  return node.data.substr(0, limit);
+}
+
+void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder); }
+
+void OverlayFileSystem::SetModificationTime(const std::string& path, struct timespec mtime) {
+  Node node = Detailed(NodeAt(path));
+  node.info.mtime = mtime;
+  Set(path, std::move(node));
+}
+
+}  // namespace varnelo

@@ -1,0 +1,102 @@
+#include "filesystem/run_record.h"
+
+#include <algorithm>
+
+#include "filesystem/failure.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+
+bool RunRecord::HasChanges() const {
+  return std::any_of(changes.begin(), changes.end(), [](const Change& c) { return !c.settled; });
+}
+
+std::unique_ptr<FileSystem::Anchor> RecordingFileSystem::WorkBelow(const std::string& folder) {
+  if (record_.folder.empty()) record_.folder = folder;
+  return FileSystemWrapper::WorkBelow(folder);
+}
+
+void RecordingFileSystem::Touch(std::string_view path) { TouchFolder(ParentOf(path)); }
+
+void RecordingFileSystem::TouchFolder(std::string_view folder) {
+  if (touched_.contains(folder)) return;
+  const std::string& path = *touched_.emplace(folder).first;
+  std::optional<EntryInfo> info = Inspect(path);
+  if (info && info->kind == EntryKind::kFolder) {
+    record_.folder_times.emplace_back(path, info->mtime);
+  }
+}
+
+FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
+  if (!identities_) return {};
+  std::optional<EntryInfo> info = Inspect(path);
+  if (!info) throw Failure(kFileNotFound, "no file " + path, path);
+  return FileIdentity::Of(*info);
+}
+
+void RecordingFileSystem::MakeFolder(const std::string& path) {
+  Touch(path);
+  FileSystemWrapper::MakeFolder(path);
+  touched_.insert(path);  // its time before the run is none
+  record_.changes.push_back({Change::Kind::kFolderMade, path});
+}
+
+void RecordingFileSystem::RemoveFolder(const std::string& path) {
+  Touch(path);
+  TouchFolder(path);
+  FileSystemWrapper::RemoveFolder(path);
+  record_.changes.push_back({Change::Kind::kFolderRemoved, path});
+}
+
+void RecordingFileSystem::DeleteFile(const std::string& path) {
+  Touch(path);
+  FileSystemWrapper::DeleteFile(path);
+  copying_.erase(path);
+  std::erase_if(copied_, [&](const auto& copy) { return copy.second.first == path; });
+  if (auto copy = copied_.find(path); copy != copied_.end()) {
+    // The source of a whole copy is gone: the copy is the file now.
+    auto [place, identity] = copy->second;
+    record_.changes.push_back({Change::Kind::kFilePlaced, place, path, identity});
+    copied_.erase(copy);
+  } else if (auto written = written_.find(path); written != written_.end()) {
+    record_.changes[written->second].settled = true;
+    written_.erase(written);
+  }
+}
+
+Outcome RecordingFileSystem::Rename(const std::string& from, const std::string& to) {
+  Touch(from);
+  Touch(to);
+  FileIdentity identity = IdentityOf(from);  // a rename keeps it
+  Outcome outcome = FileSystemWrapper::Rename(from, to);
+  if (outcome != Outcome::kDone) return outcome;
+  if (auto copy = copying_.find(from); copy != copying_.end()) {
+    copied_[copy->second] = {to, identity};
+    copying_.erase(copy);
+  } else {
+    record_.changes.push_back({Change::Kind::kFilePlaced, to, from, identity});
+  }
+  return outcome;
+}
+
+void RecordingFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+  Touch(to);
+  FileIdentity identity = IdentityOf(from);
+  FileSystemWrapper::ReplaceFile(from, to);
+  written_[to] = record_.changes.size();
+  record_.changes.push_back({Change::Kind::kFileWritten, to, "", identity});
+}
+
+Outcome RecordingFileSystem::CopyFile(const std::string& from, const std::string& to) {
+  Touch(to);
+  Outcome outcome = FileSystemWrapper::CopyFile(from, to);
+  if (outcome == Outcome::kDone) copying_[to] = from;
+  return outcome;
+}
+
+Outcome RecordingFileSystem::WriteFile(const std::string& path, std::string_view data) {
+  Touch(path);
+  return FileSystemWrapper::WriteFile(path, data);
+}
+
+}  // namespace varnelo

@@ -1,0 +1,100 @@
+#ifndef VARNELO_FILESYSTEM_RUN_RECORD_H_
+#define VARNELO_FILESYSTEM_RUN_RECORD_H_
+
+#include <ctime>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "filesystem/file_system.h"
+
+namespace varnelo {
+
+// What tells a file where a run put it from any other: the same file, and
+// not written to since.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  struct timespec mtime = {};
+
+  static FileIdentity Of(const EntryInfo& info) {
+    return {info.device, info.inode, info.size, info.mtime};
+  }
+  bool Matches(const EntryInfo& info) const {
+    return info.kind == EntryKind::kFile && info.device == device && info.inode == inode &&
+           info.size == size && info.mtime.tv_sec == mtime.tv_sec &&
+           info.mtime.tv_nsec == mtime.tv_nsec;
+  }
+};
+
+// One change a run made, as it stood when it succeeded.
+struct Change {
+  enum class Kind {
+    kFilePlaced,     // a file moved from `old_path` to `path`
+    kFolderMade,     // the folder `path` made
+    kFolderRemoved,  // the folder `path` removed (those below it come before it)
+    kFileWritten,    // a file of the run's own (the list file) written at `path`
+  };
+  Kind kind;
+  std::string path;
+  std::string old_path;   // kFilePlaced only
+  FileIdentity identity;  // of the file at `path`: kFilePlaced, kFileWritten
+  bool settled = false;   // nothing is left to undo of it
+};
+
+// Every change of one run that succeeded, in the order made, whether the run
+// completed or not; and the modification times of the folders it changed, as
+// they were before it changed them first.
+struct RunRecord {
+  std::string folder;  // the run's folder
+  std::vector<Change> changes;
+  std::vector<std::pair<std::string, struct timespec>> folder_times;
+  int stayed = 0;  // files an undo has left where they were, so far
+  bool undone = false;
+
+  bool HasChanges() const;
+};
+
+// Records into `record` each change that succeeds through it; every change
+// that the record will need to know of the file is looked at before the
+// change, so that a failure of the look is one of the change itself and
+// nothing made goes unrecorded.
+class RecordingFileSystem : public FileSystemWrapper {
+ public:
+  // Without `identities`, the files placed are recorded without what tells
+  // them apart, at no cost: for a record that is never played back.
+  RecordingFileSystem(FileSystem* target, RunRecord& record, bool identities = true)
+      : FileSystemWrapper(target), record_(record), identities_(identities) {}
+
+  std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override;
+  void MakeFolder(const std::string& path) override;
+  void RemoveFolder(const std::string& path) override;
+  void DeleteFile(const std::string& path) override;
+  Outcome Rename(const std::string& from, const std::string& to) override;
+  void ReplaceFile(const std::string& from, const std::string& to) override;
+  Outcome CopyFile(const std::string& from, const std::string& to) override;
+  Outcome WriteFile(const std::string& path, std::string_view data) override;
+
+ private:
+  // Notes the time of the folder holding `path` before its first change.
+  void Touch(std::string_view path);
+  void TouchFolder(std::string_view folder);
+  FileIdentity IdentityOf(const std::string& path);
+
+  RunRecord& record_;
+  bool identities_;
+  std::set<std::string, std::less<>> touched_;
+  // A whole copy on its way: its temporary name, or once named its place,
+  // with its source, which is placed when the source goes.
+  std::map<std::string, std::string> copying_;                          // temporary -> source
+  std::map<std::string, std::pair<std::string, FileIdentity>> copied_;  // source -> place
+  std::map<std::string, size_t> written_;  // a file of the run's own -> its change
+};
+
+}  // namespace varnelo
+
+#endif  // VARNELO_FILESYSTEM_RUN_RECORD_H_

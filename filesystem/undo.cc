@@ -1,0 +1,102 @@
+#include "filesystem/undo.h"
+
+#include <set>
+
+#include "filesystem/failure.h"
+#include "filesystem/file_operations.h"
+#include "filesystem/names.h"
+
+namespace varnelo {
+namespace {
+
+bool IsFolder(const std::optional<EntryInfo>& info) {
+  return info && info->kind == EntryKind::kFolder;
+}
+
+class Playback {
+ public:
+  Playback(RunRecord& record, FileSystem* fs)
+      : record_(record), fs_(fs), operations_(fs, record.folder) {}
+
+  void Run(const UndoProgress& progress) {
+    operations_.SweepLeftovers();
+    const int total = static_cast<int>(record_.changes.size());
+    for (int i = total; i-- > 0;) {
+      Change& change = record_.changes[i];
+      if (change.settled) continue;
+      if (progress) progress(total - 1 - i, total, change.path);
+      Revert(change);
+      change.settled = true;
+    }
+    for (const auto& [folder, time] : record_.folder_times) {
+      if (IsFolder(fs_->Inspect(folder))) fs_->SetModificationTime(folder, time);
+    }
+    record_.undone = true;
+  }
+
+ private:
+  void Revert(const Change& change) {
+    switch (change.kind) {
+      case Change::Kind::kFilePlaced:
+        return PutBack(change);
+      case Change::Kind::kFolderMade:
+        return RemoveIfEmpty(change.path);
+      case Change::Kind::kFolderRemoved:
+        return MakeAgain(change.path);
+      case Change::Kind::kFileWritten:
+        if (IsUnchanged(change)) operations_.DeleteFile(change.path);
+        return;
+    }
+  }
+
+  bool IsUnchanged(const Change& change) {
+    std::optional<EntryInfo> there = fs_->Inspect(change.path);
+    return there && change.identity.Matches(*there);
+  }
+
+  void PutBack(const Change& change) {
+    const std::string folder(ParentOf(change.old_path));
+    if (!IsUnchanged(change) || !IsFolderThere(folder)) {
+      ++record_.stayed;
+      return;
+    }
+    operations_.MoveInto(change.path, folder, std::string(NameOf(change.old_path)));
+  }
+
+  // Looked at once: thousands of files go back into one folder, and only
+  // the undo makes or removes folders meanwhile.
+  bool IsFolderThere(const std::string& folder) {
+    if (folders_.contains(folder)) return true;
+    if (!IsFolder(fs_->Inspect(folder))) return false;
+    folders_.insert(folder);
+    return true;
+  }
+
+  void RemoveIfEmpty(const std::string& folder) {
+    if (!IsFolder(fs_->Inspect(folder))) return;
+    // "." and ".." are all an empty folder answers.
+    if (operations_.DirEntries(folder + "/", kHidden | kSystem | kDirectory).size() > 2) return;
+    operations_.PruneFolder(folder);
+    folders_.erase(folder);
+  }
+
+  void MakeAgain(const std::string& folder) {
+    if (fs_->Inspect(folder)) return;  // made again already, by an undo before or the user
+    operations_.MakeFolder(folder);
+    folders_.insert(folder);
+  }
+
+  RunRecord& record_;
+  FileSystem* fs_;
+  FileOperations operations_;
+  std::set<std::string> folders_;  // known to stand
+};
+
+}  // namespace
+
+int Undo(RunRecord& record, FileSystem* fs, const UndoProgress& progress) {
+  Playback(record, fs).Run(progress);
+  return record.stayed;
+}
+
+}  // namespace varnelo
