@@ -59,10 +59,10 @@ struct RunRecord {
   bool HasChanges() const;
 };
 
-// Records into `record` each change that succeeds through it; every change
-// that the record will need to know of the file is looked at before the
-// change, so that a failure of the look is one of the change itself and
-// nothing made goes unrecorded.
+// Records into `record` each change that succeeds through it. What the
+// record needs to know of a file is looked up before the change: a failure
+// of the look is then one of the change itself, and nothing changed goes
+// unrecorded.
 class RecordingFileSystem : public FileSystemWrapper {
  public:
   // Without `identities`, the files placed are recorded without what tells

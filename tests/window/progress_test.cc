@@ -188,6 +188,40 @@ TEST(ProgressTest, WindowShownAgainMeanwhileGetsThePromptOnlyAfterTheCommand) {
   EXPECT_EQ(window.form.DropBoxText(), kPrompt);
 }
 
+// Answers 撤销 where a box offers it, and notes what the window shows the
+// first time it takes its events after that.
+class UndoingDesktop : public TestDesktop {
+ public:
+  QMessageBox::StandardButton Ask(QMessageBox& box) override {
+    QMessageBox::StandardButton answer = TestDesktop::Ask(box);
+    if (box.button(QMessageBox::Reset) == nullptr) return answer;
+    QTimer::singleShot(0, [this] {
+      ProgressDialog* dialog = OpenDialog();
+      shown = dialog != nullptr ? dialog->windowTitle() + " " + NameShown(*dialog) : "nothing";
+    });
+    return QMessageBox::Reset;
+  }
+  QString shown;
+};
+
+TEST(ProgressTest, AnUndoShowsItsProgressAsACommandDoes) {
+  TempFolder folder;
+  FillFolder(folder);
+  const auto original = Tree(folder.path());
+  UndoingDesktop desktop;
+  Form1 form(desktop, FileSystem::Default(), kAtOnce);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  SetDropBox(form, folder.path());
+  Find<QPushButton>(form, "Command2").click();
+  EXPECT_TRUE(desktop.shown.startsWith("正在整理… ")) << desktop.shown.toStdString();
+  ASSERT_EQ(desktop.boxes.size(), 3u);
+  EXPECT_EQ(desktop.boxes[2].text, "撤销已完成!!");
+  EXPECT_FALSE(desktop.boxes[2].busy_cursor);
+  EXPECT_EQ(Tree(folder.path()), original);
+  EXPECT_EQ(OpenDialog(), nullptr);
+}
+
 TEST(ProgressDialogTest, ShowsCountOrBusyBarAndCannotBeClosed) {
   ProgressDialog dialog(nullptr);
   dialog.show();
