@@ -99,7 +99,7 @@ std::string Python() {
 // The peers have no way to measure pictures, so the resolution sort has none.
 std::vector<Program> Programs(const std::string& job, bool with_peers) {
   std::vector<Program> programs = {{"floor", {VARNELO_FLOOR}, false},
-                                   {"varnelo", {VARNELO_DRIVE}, true}};
+                                   {"varnelo", {VARNELO_DRIVE}, true, {"--no-preview"}}};
   if (with_peers && job != "resolution") {
     programs.push_back({"python", {Python(), VARNELO_BENCH_SOURCE "/peer_sort.py"}, false});
     programs.push_back({"find", {"/bin/sh", VARNELO_BENCH_SOURCE "/peer_find.sh"}, false});
@@ -107,14 +107,14 @@ std::vector<Program> Programs(const std::string& job, bool with_peers) {
   return programs;
 }
 
-// Ours, then ours undoing its run (as Ctrl+Z does), then ours only
-// previewing it (the confirmation answered Cancel): the undo's cost is the
-// difference of the first two, the preview's that of the third and the
-// start-up.
+// Ours (the command alone, as every case measures it), then ours recording
+// and undoing its run (as Ctrl+Z does), then ours only previewing it (the
+// confirmation answered Cancel): the undo's cost is the difference of the
+// first two, the preview's that of the third and the start-up.
 std::vector<Program> UndoPrograms() {
   return {{"floor", {VARNELO_FLOOR}, false},
-          {"varnelo", {VARNELO_DRIVE}, true},
-          {"+undo", {VARNELO_DRIVE}, false, {"--undo"}, "撤销已完成!!", true},
+          {"varnelo", {VARNELO_DRIVE}, true, {"--no-preview"}},
+          {"+undo", {VARNELO_DRIVE}, false, {"--no-preview", "--undo"}, "撤销已完成!!", true},
           {"preview", {VARNELO_DRIVE}, false, {"--cancel"}, "preview\t", true}};
 }
 

@@ -4,7 +4,9 @@
 // A confirmation with a preview is followed by
 //   preview<TAB>the line under the question
 // With --undo, the run is then undone as Ctrl+Z in the window does it, its
-// question answered OK, and its boxes printed the same way.
+// question answered OK, and its boxes printed the same way. With
+// --no-preview the confirmation is answered without working out the preview,
+// so that the command's own cost can be measured apart from it.
 // Exit status 0 whenever the command ran, whatever it reported.
 
 #include <cstdio>
@@ -38,11 +40,12 @@ std::string Escaped(const std::string& text) {
 // what it showed before.
 class PrintingHost : public AnsweringHost {
  public:
-  using AnsweringHost::AnsweringHost;
+  PrintingHost(const std::string& drop_box_text, bool ok, bool previews = true)
+      : AnsweringHost(drop_box_text, ok), previews_(previews) {}
 
   bool ConfirmRun(const std::string& prompt, const std::string& title,
                   const std::function<std::optional<Preview>()>& preview) override {
-    std::optional<Preview> told = preview();
+    std::optional<Preview> told = previews_ ? preview() : std::nullopt;
     bool ok = Confirm(prompt, title);
     if (told) Print("preview", told->summary);
     return ok;
@@ -58,24 +61,29 @@ class PrintingHost : public AnsweringHost {
     std::printf("%s\t%s\n", kind, line.c_str());
     std::fflush(stdout);
   }
+
+  const bool previews_;
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: varnelo-drive COMMAND FOLDER [--cancel] [--undo]\ncommands:");
+  std::fprintf(stderr,
+               "usage: varnelo-drive COMMAND FOLDER [--cancel] [--undo] [--no-preview]\ncommands:");
   for (const Command* command : AllCommands()) std::fprintf(stderr, " %s", command->name);
   std::fprintf(stderr, "\n");
   return 2;
 }
 
 int Main(int argc, char** argv) {
-  if (argc < 3 || argc > 5) return Usage();
-  bool cancel = false, undo = false;
+  if (argc < 3 || argc > 6) return Usage();
+  bool cancel = false, undo = false, previews = true;
   for (int i = 3; i < argc; ++i) {
     std::string_view option = argv[i];
     if (option == "--cancel" && !cancel && !undo) {
       cancel = true;
     } else if (option == "--undo" && !undo) {
       undo = true;
+    } else if (option == "--no-preview" && previews) {
+      previews = false;
     } else {
       return Usage();
     }
@@ -86,7 +94,7 @@ int Main(int argc, char** argv) {
     return Usage();
   }
   History history;
-  PrintingHost host(argv[2], !cancel);
+  PrintingHost host(argv[2], !cancel, previews);
   RunCommand(*command, host, FileSystem::Default(), undo ? &history : nullptr);
   if (undo) {
     PrintingHost undoing(argv[2], true);

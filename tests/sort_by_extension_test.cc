@@ -223,6 +223,7 @@ TEST_F(SortByExtensionTest, TheDriverPrintsEveryBox) {
   const std::string confirm = "box\t请选择\t确认按扩展名分类？\n";
   const std::string preview = "preview\t将移动 1 个文件，新建 1 个文件夹。\n";
   EXPECT_EQ(Drive("extension '" + root_.path() + "' --cancel"), "0:" + confirm + preview);
+  EXPECT_EQ(Drive("extension '" + root_.path() + "' --cancel --no-preview"), "0:" + confirm);
   EXPECT_EQ(Drive("extension '" + root_.path() + "'"),
             "0:" + confirm + preview + "box\t\t操作已完成!!\n");
   // No preview where the simulation stops.
