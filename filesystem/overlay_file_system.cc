@@ -36,34 +36,45 @@ std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
   Known known = Find(path);
   if (!known.known) return disk_->Inspect(path);
   if (known.node == nullptr) return std::nullopt;
-  if (!known.node->detailed) return disk_->Inspect(known.node->source);
+  if (!known.node->detailed) return disk_->Inspect(SourceOf(*known.node, path));
   return known.node->info;
 }
 
-OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
+bool OverlayFileSystem::Exists(const std::string& path) const {
+  Known known = Find(path);
+  return known.known ? known.node != nullptr : disk_->Inspect(path).has_value();
+}
+
+OverlayFileSystem::Node& OverlayFileSystem::NodeAt(const std::string& path) {
   Known known = Find(path);
   if (known.known) {
     if (known.node == nullptr) Fail(ENOENT, "no entry " + path);
-    return *known.node;
+    return const_cast<Node&>(*known.node);
   }
   std::optional<EntryInfo> info = disk_->Inspect(path);
   if (!info) Fail(ENOENT, "no entry " + path);
-  return {*info, path, ""};
+  return *Set(path, Node{*info, "", ""});
 }
 
-OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node) {
+std::string OverlayFileSystem::SourceOf(const Node& node, std::string_view path) {
+  return node.source.empty() ? std::string(path) : node.source;
+}
+
+OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node, std::string_view path) {
   if (node.detailed) return node;
-  std::optional<EntryInfo> info = disk_->Inspect(node.source);
-  if (!info) Fail(ENOENT, "no entry " + node.source);
+  std::string source = SourceOf(node, path);
+  std::optional<EntryInfo> info = disk_->Inspect(source);
+  if (!info) Fail(ENOENT, "no entry " + source);
   node.info = *info;
   node.detailed = true;
   return node;
 }
 
 EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
+  // Only the kind and the device of a folder are asked for, which a listing tells.
   std::optional<EntryInfo> info;
-  if (Find(path).known) {
-    info = Inspect(std::string(path));
+  if (Known known = Find(path); known.known) {
+    if (known.node != nullptr) info = known.node->info;
   } else if (auto told = untouched_folders_.find(path); told != untouched_folders_.end()) {
     info = told->second;
   } else if ((info = disk_->Inspect(std::string(path))) && info->kind == EntryKind::kFolder) {
@@ -79,13 +90,13 @@ OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path)
   return folder->second;
 }
 
-void OverlayFileSystem::Set(const std::string& path, std::optional<Node> node) {
+std::optional<OverlayFileSystem::Node>& OverlayFileSystem::Set(const std::string& path,
+                                                               std::optional<Node> node) {
   ByName<std::optional<Node>>& names = FolderNamed(ParentOf(path)).names;
   if (auto name = names.find(NameOf(path)); name != names.end()) {
-    name->second = std::move(node);
-  } else {
-    names.emplace(std::string(NameOf(path)), std::move(node));
+    return name->second = std::move(node);
   }
+  return names.emplace(std::string(NameOf(path)), std::move(node)).first->second;
 }
 
 EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
@@ -100,7 +111,7 @@ std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
     known.names.reserve(listed.size());
     for (const Entry& e : listed) {
       EntryInfo kind = {e.kind, e.is_link, true, {}, info.device, 0, 1, 0};
-      known.names.try_emplace(e.name, Node{kind, JoinPath(folder, e.name), "", false});
+      known.names.try_emplace(e.name, Node{kind, "", "", false});
     }
     known.complete = true;
   }
@@ -113,7 +124,7 @@ std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
 
 void OverlayFileSystem::MakeFolder(const std::string& path) {
   EntryInfo parent = FolderAt(ParentOf(path));
-  if (Inspect(path)) Fail(EEXIST, "make folder " + path);
+  if (Exists(path)) Fail(EEXIST, "make folder " + path);
   Set(path, Node{{EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}});
   FolderNamed(path) = Folder{.complete = true};
 }
@@ -135,20 +146,23 @@ void OverlayFileSystem::DeleteFile(const std::string& path) {
 }
 
 Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to) {
-  Node node = NodeAt(from);
+  Node& node = NodeAt(from);
   EntryInfo folder = FolderAt(ParentOf(to));
-  if (Inspect(to)) return Outcome::kNameTaken;
+  if (Exists(to)) return Outcome::kNameTaken;
   if (folder.device != node.info.device) return Outcome::kOtherVolume;
   if (node.info.kind == EntryKind::kFolder) {
     throw Failure(kPathFileAccessError, "the simulation renames no folder: " + from);
   }
-  Set(to, std::move(node));
+  Node moved = std::move(node);
+  if (!moved.written && moved.source.empty()) moved.source = from;
   Set(from, std::nullopt);
+  Set(to, std::move(moved));
   return Outcome::kDone;
 }
 
 void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
   Node node = NodeAt(from);
+  if (!node.written && node.source.empty()) node.source = from;
   FolderAt(ParentOf(to));
   std::optional<EntryInfo> there = Inspect(to);
   if (node.info.kind != EntryKind::kFile || (there && there->kind != EntryKind::kFile)) {
@@ -159,24 +173,24 @@ void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& 
 }
 
 Outcome OverlayFileSystem::CopyFile(const std::string& from, const std::string& to) {
-  Node node = Detailed(NodeAt(from));
+  Node node = Detailed(NodeAt(from), from);
   EntryInfo folder = FolderAt(ParentOf(to));
   if (node.info.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
-  if (Inspect(to)) return Outcome::kNameTaken;
+  if (Exists(to)) return Outcome::kNameTaken;
   EntryInfo copy = NewFile(folder);
   copy.is_link = node.info.is_link;
   copy.mtime = node.info.mtime;
   copy.size = node.info.size;
-  Set(to, Node{copy, std::move(node.source), std::move(node.data)});
+  Set(to, Node{copy, SourceOf(node, from), std::move(node.data), true, node.written});
   return Outcome::kDone;
 }
 
 Outcome OverlayFileSystem::WriteFile(const std::string& path, std::string_view data) {
   EntryInfo folder = FolderAt(ParentOf(path));
-  if (Inspect(path)) return Outcome::kNameTaken;
+  if (Exists(path)) return Outcome::kNameTaken;
   EntryInfo file = NewFile(folder);
   file.size = static_cast<off_t>(data.size());
-  Set(path, Node{file, "", std::string(data)});
+  Set(path, Node{file, "", std::string(data), true, true});
   return Outcome::kDone;
 }
 
@@ -188,14 +202,14 @@ std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
   if (node.info.kind != EntryKind::kFile || node.info.is_link) {
     throw Failure(kPathFileAccessError, "read " + path + ": not a file");
   }
-  if (!node.source.empty()) return disk_->ReadFile(node.source, limit);
+  if (!node.written) return disk_->ReadFile(SourceOf(node, path), limit);
   return node.data.substr(0, limit);
 }
 
 void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder); }
 
 void OverlayFileSystem::SetModificationTime(const std::string& path, struct timespec mtime) {
-  Node node = Detailed(NodeAt(path));
+  Node node = Detailed(NodeAt(path), path);
   node.info.mtime = mtime;
   Set(path, std::move(node));
 }

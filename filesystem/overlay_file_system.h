@@ -42,13 +42,15 @@ class OverlayFileSystem : public FileSystem {
   void SetModificationTime(const std::string& path, struct timespec mtime) override;
 
  private:
-  // An entry as the simulation has it: its bytes are those of the disk's
-  // file `source`, or else `data`.
+  // An entry as the simulation has it: its bytes are `data` where it was
+  // written here, else those of the disk's entry `source` (where empty: the
+  // one at the path where the simulation found it, which it has not left).
   struct Node {
     EntryInfo info;
     std::string source;
     std::string data;
     bool detailed = true;  // else only the kind and the device of `info` are known
+    bool written = false;
   };
   // The entries of one folder that the simulation knows, each as it has it
   // or gone: all of them once the folder is listed (or made here), else
@@ -65,13 +67,17 @@ class OverlayFileSystem : public FileSystem {
   };
 
   Known Find(std::string_view path) const;
-  // The entry at `path`, wherever it is known; a failure where there is none.
-  Node NodeAt(const std::string& path);
+  bool Exists(const std::string& path) const;
+  // The entry at `path`, known from now on; a failure where there is none.
+  // It holds until the entry is set anew.
+  Node& NodeAt(const std::string& path);
+  // The disk's path of the bytes of `node`, found at `path`.
+  static std::string SourceOf(const Node& node, std::string_view path);
   // `node` with all its details, looked up on the disk where not known yet.
-  Node Detailed(Node node);
+  Node Detailed(Node node, std::string_view path);
   EntryInfo FolderAt(std::string_view path);
   Folder& FolderNamed(std::string_view path);
-  void Set(const std::string& path, std::optional<Node> node);
+  std::optional<Node>& Set(const std::string& path, std::optional<Node> node);
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;
