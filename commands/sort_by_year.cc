@@ -23,13 +23,22 @@ int YearNumber(std::string_view text) {
 
 namespace {
 
+// The C library's local time, under the name each system gives it.
+bool LocalTime(time_t time, struct tm& local) {
+#ifdef _WIN32
+  return localtime_s(&local, &time) == 0;
+#else
+  return localtime_r(&time, &local) != nullptr;
+#endif
+}
+
 // The date text of a time: the local date with its year in full first, then
 // the time of day, so that the text begins with the year the file is from.
 // A date before the year 1, or too late for its year to be read back as a
 // number, has no folder.
 std::string DateText(const struct timespec& time) {
   struct tm local = {};
-  if (localtime_r(&time.tv_sec, &local) == nullptr || local.tm_year < 1 - 1900 ||
+  if (!LocalTime(time.tv_sec, local) || local.tm_year < 1 - 1900 ||
       local.tm_year > INT_MAX - 1900) {
     throw Failure(kOverflow, "no year for the date " + std::to_string(time.tv_sec));
   }
@@ -40,7 +49,7 @@ std::string DateText(const struct timespec& time) {
 
 // The year folder, named from the scratch box that holds the date text.
 std::string YearFolder(CommandRun& run) {
-  return run.lj + "/" + std::to_string(YearNumber(run.host.ScratchText())) + "年";
+  return run.lj + kPathSeparator + std::to_string(YearNumber(run.host.ScratchText())) + "年";
 }
 
 void SortByYear(CommandRun& run) {
@@ -54,7 +63,7 @@ void SortByYear(CommandRun& run) {
       const std::string folder = YearFolder(run);
       // Asked for folders only: a plain file bearing the folder's name makes
       // the creation fail and ends the command there.
-      if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
+      if (fs.Dir(folder + kPathSeparator, kDirectory).empty()) fs.MakeFolder(folder);
       fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
     });
   }

@@ -17,8 +17,8 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + relative
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+  // path(), the system's separator, relative
+  std::string operator/(const std::string& relative) const;
 
  private:
   std::string path_;
