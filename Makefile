@@ -74,13 +74,16 @@ windows: bootstrap-windows build/windows/build.ninja
 	cmake --build build/windows -j $(JOBS)
 
 # Wine garbles Chinese names in the C locale. A server kept up for the run
-# spares every test the seconds of starting one.
+# spares every test the seconds of starting one, and its services are
+# started with it: started by the first test, they would hold that test's
+# output open, and ctest would wait for them.
 WINE_ENV = LANG=C.UTF-8 WINEPREFIX=$(CURDIR)/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 test-windows: windows
 	@[ -f build/windows/wine/system.reg ] || { echo "wine: making a prefix in build/windows/wine"; \
 	  $(WINE_ENV) wineboot -i >/dev/null 2>&1; $(WINE_ENV) wineserver -w; }
 	-$(WINE_ENV) wineserver -p  # fails only where one runs already
+	$(WINE_ENV) wine wineboot </dev/null >/dev/null 2>&1
 	$(WINE_ENV) ctest --test-dir build/windows --output-on-failure -j $(JOBS); \
 	  status=$$?; $(WINE_ENV) wineserver -k; exit $$status
 

@@ -1,6 +1,7 @@
 #include "commands/sort_by_year.h"
 
 #include <climits>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -26,7 +27,19 @@ namespace {
 // The C library's local time, under the name each system gives it.
 bool LocalTime(time_t time, struct tm& local) {
 #ifdef _WIN32
-  return localtime_s(&local, &time) == 0;
+  // Windows' C library tells no local time before 1970 nor after 3000. Every
+  // 400 years the calendar repeats itself, weekdays and leap days alike: the
+  // time is told as the one in the first such span after 1970, and the year
+  // moved back by the spans taken off.
+  constexpr int64_t k400Years = 12622780800;
+  if (time < INT64_MIN + k400Years) return false;
+  int64_t spans = time / k400Years - (time % k400Years < 0 ? 1 : 0);
+  time_t within = static_cast<time_t>(time - spans * k400Years);
+  if (localtime_s(&local, &within) != 0) return false;
+  int64_t year = local.tm_year + 400 * spans;
+  if (year < INT_MIN || year > INT_MAX) return false;
+  local.tm_year = static_cast<int>(year);
+  return true;
 #else
   return localtime_r(&time, &local) != nullptr;
 #endif

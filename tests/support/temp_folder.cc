@@ -18,10 +18,6 @@ namespace varnelo::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Paths are UTF-8 in the program; a narrow path to the standard library
-// would be read in the user's code page on Windows.
 fs::path PathOf(const std::string& path) {
   return fs::path(std::u8string(path.begin(), path.end()));
 }
@@ -30,8 +26,6 @@ std::string TextOf(const fs::path& path) {
   std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
-
-}  // namespace
 
 #ifdef _WIN32
 TempFolder::TempFolder() {

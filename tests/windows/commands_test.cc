@@ -106,6 +106,17 @@ TEST_F(WindowsCommandsTest, YearSortKeepsTheTimes) {
   EXPECT_EQ(testing::ModificationTime(root_ / "2015年\\old.txt"), 1434326400);
 }
 
+TEST_F(WindowsCommandsTest, YearSortTellsYearsBefore1970WhichWindowsCLibraryDoesNot) {
+  PutFile(root_ / "1950.txt", "a");
+  PutFile(root_ / "2030.txt", "b");
+  testing::SetModificationTime(root_ / "1950.txt", -615427200);  // early July 1950
+  testing::SetModificationTime(root_ / "2030.txt", 1900000000);  // March 2030
+  EXPECT_EQ(Run(kSortByYear, root_.path()), Boxes{kDone});
+  EXPECT_EQ(
+      Contents(),
+      (Tree{{"1950年", "/"}, {"1950年/1950.txt", "a"}, {"2030年", "/"}, {"2030年/2030.txt", "b"}}));
+}
+
 TEST_F(WindowsCommandsTest, ResolutionSortMeasuresEveryKindThroughTheSystemsDecoders) {
   const std::string small[] = {"a.jpg", "b.png", "c.bmp", "d.gif", "e.ico", "f.JPEG"};
   for (const std::string& name : small)
