@@ -10,6 +10,7 @@
 #include "filesystem/file_system.h"
 #include "window/busy_window.h"
 #include "window/desktop.h"
+#include "window/form1_layout.h"
 #include "window/layered_window.h"
 
 namespace varnelo {
@@ -17,8 +18,6 @@ namespace varnelo {
 struct Command;
 class DropBox;
 class ScratchBox;
-
-inline constexpr char kCaption[] = "Varnelo V1.0";
 
 // The program's one window: the drop box, the five command buttons and the
 // help button over a body painted in the key colour, so that only the
@@ -43,8 +42,7 @@ class Form1 : public QWidget, public Host {
 
  private:
   void CreateControls();
-  void AddCommandButton(const char* name, const char* caption, const QRect& geometry,
-                        const Command& command);
+  void CreateControl(const ControlLayout& layout);
   void Form_Load();
   void Command10_Click();
   void Run(const Command& command);
