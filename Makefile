@@ -60,8 +60,9 @@ torture: bootstrap build/test/build.ninja build/fuzz/build.ninja
 	cmake --build build/test -j $(JOBS)
 	VARNELO_TORTURE=long build/test/tests/varnelo_torture --gtest_brief=1
 
-# The Windows program, cross-built with mingw-w64 into build/windows, and
-# its tests run under Wine in a prefix of their own there.
+# The Windows program, cross-built with mingw-w64 into build/windows
+# (varnelo.exe, varnelo-drive.exe, varnelo-windows.zip), and its tests run
+# under Wine in a prefix of their own there, the window's on a virtual screen.
 bootstrap-windows:
 	@tools/bootstrap windows
 
@@ -84,7 +85,8 @@ test-windows: windows
 	  $(WINE_ENV) wineboot -i >/dev/null 2>&1; $(WINE_ENV) wineserver -w; }
 	-$(WINE_ENV) wineserver -p  # fails only where one runs already
 	$(WINE_ENV) wine wineboot </dev/null >/dev/null 2>&1
-	$(WINE_ENV) ctest --test-dir build/windows --output-on-failure -j $(JOBS); \
+	$(WINE_ENV) ctest --test-dir build/windows --output-on-failure -j $(JOBS) && \
+	  $(WINE_ENV) tests/windows/window_test.sh build/windows build/windows/screenshot.png; \
 	  status=$$?; $(WINE_ENV) wineserver -k; exit $$status
 
 bench: release
