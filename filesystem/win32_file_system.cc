@@ -168,8 +168,22 @@ class Win32FileSystem : public FileSystem {
     if (!RemoveDirectoryW(LongPath(path).c_str())) Fail("remove folder " + path);
   }
 
+  // A file is deleted only once it lies whole elsewhere (or is the
+  // command's own): its read-only mark, which Windows alone heeds on
+  // deletion, does not keep a second copy of it behind.
   void DeleteFile(const std::string& path) override {
-    if (!DeleteFileW(LongPath(path).c_str())) Fail("delete " + path);
+    std::wstring file = LongPath(path);
+    if (DeleteFileW(file.c_str())) return;
+    DWORD error = GetLastError();
+    DWORD attributes = GetFileAttributesW(file.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) &&
+        SetFileAttributesW(file.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+      if (DeleteFileW(file.c_str())) return;
+      error = GetLastError();
+      SetFileAttributesW(file.c_str(), attributes);
+    }
+    throw FailureFromWin32(error, "delete " + path);
   }
 
   Outcome Rename(const std::string& from, const std::string& to) override {

@@ -118,6 +118,19 @@ TEST_F(Win32FileSystemTest, WriteReadReplaceAndRemove) {
   EXPECT_TRUE(fs_.ReadFolder(root_.path()).empty());
 }
 
+TEST_F(Win32FileSystemTest, AReadOnlyFileIsCopiedWithItsMarkAndBothCanBeDeleted) {
+  // A move across volumes copies, then deletes the source: neither the
+  // source nor a discarded copy may stay behind for its read-only mark.
+  PutFile(root_ / "kept.jpg", "data");
+  ASSERT_TRUE(
+      SetFileAttributesW(WideFromUtf8(root_ / "kept.jpg").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(fs_.CopyFile(root_ / "kept.jpg", root_ / "copy.jpg"), Outcome::kDone);
+  EXPECT_FALSE(fs_.Inspect(root_ / "copy.jpg")->writable);
+  fs_.DeleteFile(root_ / "copy.jpg");
+  fs_.DeleteFile(root_ / "kept.jpg");
+  EXPECT_TRUE(fs_.ReadFolder(root_.path()).empty());
+}
+
 TEST_F(Win32FileSystemTest, PathsLongerThanTheOldLimitWork) {
   std::string folder = root_.path();
   for (int i = 0; folder.size() < 400; ++i) {

@@ -58,6 +58,9 @@ echo b >"$folder/b.txt"
 echo c >"$folder/照片.mp3"
 touch -d 2015-06-15 "$folder/a.jpg" "$folder/b.txt" "$folder/照片.mp3"
 
+# The window's own tests, on this screen.
+(cd "$build" && wine varnelo_window_tests.exe --gtest_brief=1) || fail "the window's tests failed"
+
 (cd "$build" && exec wine varnelo.exe) &
 app=$!
 wait_for "^Varnelo V1.0$"
@@ -116,4 +119,7 @@ press 408 272 Return  # Command7
 expect "./320p图片及以下/a.jpg ./b.txt ./照片.mp3 " "按照片像素分类"
 
 import -window root "$screenshot"
+# The body is see-through: not one pixel of the key colour reaches the screen.
+keyed=$(convert "$screenshot" -depth 8 txt:- | grep -ci "#FFFF01" || true)
+[ "$keyed" -eq 0 ] || fail "$keyed pixels of the key colour are seen"
 echo "window test: every button sorted the folder; the screen is in $screenshot"
