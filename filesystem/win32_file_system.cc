@@ -49,8 +49,12 @@ class Handle {
 
 // Links and junctions are the reparse points that stand for another name;
 // the others (a file kept in the cloud, say) are the files they look like.
+// A reparse point that does not tell its tag (Wine's listing of a Linux
+// link) is taken for a link: walking through one that is could lead out of
+// the folder, or round in a loop.
 bool IsLink(DWORD attributes, DWORD tag) {
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(tag);
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (tag == 0 || IsReparseTagNameSurrogate(tag));
 }
 
 EntryKind KindOf(DWORD attributes, DWORD tag) {

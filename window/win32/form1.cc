@@ -74,7 +74,8 @@ std::wstring ProgramFolder() {
 }  // namespace
 
 Form1::Form1(HINSTANCE instance, FileSystem* fs) : instance_(instance), fs_(fs) {
-  WNDCLASSEXW type = {sizeof type};
+  WNDCLASSEXW type = {};
+  type.cbSize = sizeof type;
   type.lpfnWndProc = WindowProcedure;
   type.hInstance = instance;
   type.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
