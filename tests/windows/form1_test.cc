@@ -113,5 +113,22 @@ TEST_F(Win32Form1Test, TheScratchBoxGivesBackWhatWasWritten) {
   EXPECT_EQ(form_.ScratchText(), "D:\\pics\\照片.jpg");
 }
 
+TEST_F(Win32Form1Test, ALongCommandShowsItsProgressAndTheWindowTakesNoInputMeanwhile) {
+  {
+    ProgressWindow busy(GetModuleHandleW(nullptr), window_);
+    EXPECT_FALSE(IsWindowEnabled(window_));
+    busy.Progress(1, 10, "D:\\pics\\a.jpg");
+    EXPECT_EQ(FindWindowW(nullptr, L"正在整理…"), nullptr) << "a quick run flashes no window";
+    Sleep(600);
+    busy.Progress(5, 10, "D:\\pics\\照片.jpg");
+    HWND dialog = FindWindowW(nullptr, L"正在整理…");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), window_);
+  }
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  EXPECT_EQ(FindWindowW(nullptr, L"正在整理…"), nullptr);
+}
+
 }  // namespace
 }  // namespace varnelo
