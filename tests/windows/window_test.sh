@@ -8,18 +8,27 @@ set -eu
 build=$(cd "$1" && pwd)
 screenshot=$2
 here=$(cd "$(dirname "$0")" && pwd)
-export LANG=C.UTF-8 WINEDEBUG=-all DISPLAY=:${VARNELO_DISPLAY:-57}
+export LANG=C.UTF-8 WINEDEBUG=-all
 
 work=$(mktemp -d /tmp/varnelo-window-XXXXXX)
-Xvfb "$DISPLAY" -screen 0 800x600x24 -noreset >/dev/null 2>&1 &
-xvfb=$!
 app=""
+xvfb=""
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null
-  kill "$xvfb" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# A screen of its own, on the first display number free, which Xvfb tells.
+Xvfb -displayfd 3 -screen 0 800x600x24 -noreset 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "window test: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
 
 fail() {
   echo "window test: $*" >&2

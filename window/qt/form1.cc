@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -11,8 +11,8 @@
 
 #include "commands/commands.h"
 #include "commands/frame.h"
-#include "window/application.h"
-#include "window/drop_box.h"
+#include "window/qt/application.h"
+#include "window/qt/drop_box.h"
 
 namespace varnelo {
 namespace {

@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_FORM1_H_
-#define VARNELO_WINDOW_FORM1_H_
+#ifndef VARNELO_WINDOW_QT_FORM1_H_
+#define VARNELO_WINDOW_QT_FORM1_H_
 
 #include <QColor>
 #include <QWidget>
@@ -8,10 +8,10 @@
 
 #include "commands/host.h"
 #include "filesystem/file_system.h"
-#include "window/busy_window.h"
-#include "window/desktop.h"
 #include "window/form1_layout.h"
-#include "window/layered_window.h"
+#include "window/qt/busy_window.h"
+#include "window/qt/desktop.h"
+#include "window/qt/layered_window.h"
 
 namespace varnelo {
 
@@ -65,4 +65,4 @@ class Form1 : public QWidget, public Host {
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_FORM1_H_
+#endif  // VARNELO_WINDOW_QT_FORM1_H_
