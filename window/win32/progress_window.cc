@@ -15,6 +15,22 @@ bool IsInput(UINT message) {
          (message >= WM_NCMOUSEMOVE && message <= WM_NCMBUTTONDBLCLK) || message == WM_DROPFILES;
 }
 
+// A plain window of the dialog colour, for the label and the bar.
+const wchar_t* ProgressClass(HINSTANCE instance) {
+  static const wchar_t kName[] = L"VarneloProgress";
+  static const bool registered = [&] {
+    WNDCLASSEXW type = {};
+    type.cbSize = sizeof type;
+    type.lpfnWndProc = DefWindowProcW;
+    type.hInstance = instance;
+    type.hCursor = LoadCursorW(nullptr, IDC_WAIT);
+    type.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    type.lpszClassName = kName;
+    return RegisterClassExW(&type) != 0;
+  }();
+  return registered ? kName : L"STATIC";
+}
+
 }  // namespace
 
 ProgressWindow::ProgressWindow(HINSTANCE instance, HWND owner)
@@ -59,16 +75,16 @@ void ProgressWindow::Progress(int done, int total, const std::string& item) {
 void ProgressWindow::Show() {
   RECT owner;
   GetWindowRect(owner_, &owner);
-  dialog_ = CreateWindowExW(WS_EX_DLGMODALFRAME, L"STATIC", L"正在整理…",
+  dialog_ = CreateWindowExW(WS_EX_DLGMODALFRAME, ProgressClass(instance_), L"正在整理…",
                             WS_POPUP | WS_CAPTION | WS_VISIBLE, owner.left + 60, owner.top + 120,
                             400, 110, owner_, nullptr, instance_, nullptr);
   item_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_PATHELLIPSIS, 12, 10, 370,
                           20, dialog_, nullptr, instance_, nullptr);
   bar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 12, 38, 370, 20, dialog_,
                          nullptr, instance_, nullptr);
-  font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                      DEFAULT_PITCH | FF_DONTCARE, L"微软雅黑");
+  font_ =
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"微软雅黑");
   SendMessageW(item_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
 
