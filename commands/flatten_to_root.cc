@@ -27,10 +27,11 @@ bool IsBlank(std::string_view path) {
 bool ShouldBringUp(std::string_view path, std::string_view folder) {
   if (!path.starts_with(folder)) return false;
   std::string_view inside = path.substr(folder.size());
-  size_t slash = inside.rfind('/');
+  size_t slash = inside.rfind(kPathSeparator);
   if (slash == std::string_view::npos) return false;
   std::string_view folders = inside.substr(0, slash);
-  return !folders.starts_with('.') && folders.find("/.") == std::string_view::npos;
+  constexpr char kHiddenBelow[] = {kPathSeparator, '.', '\0'};
+  return !folders.starts_with('.') && folders.find(kHiddenBelow) == std::string_view::npos;
 }
 
 // The list file's name: "579978.txt" or, where a file of the user's bears
@@ -40,7 +41,8 @@ bool ShouldBringUp(std::string_view path, std::string_view folder) {
 std::string ListFileName(FileOperations& fs, const std::string& folder, std::string_view line) {
   for (int n = 1;; ++n) {
     std::string name = NumberedName(kListFileName, n);
-    if (fs.FreeName(folder, name) == name || fs.Holds(folder + "/" + name, line)) return name;
+    if (fs.FreeName(folder, name) == name || fs.Holds(folder + kPathSeparator + name, line))
+      return name;
   }
 }
 
@@ -54,7 +56,7 @@ void FlattenToRoot(CommandRun& run) {
   // The list file lies in the folder while the run lasts, and goes with it
   // however the run ends. A file of the user's that bears its name keeps it;
   // the list file takes the next free one.
-  const std::string list_file = folder + "/" + ListFileName(fs, folder, folder + "\r\n");
+  const std::string list_file = folder + kPathSeparator + ListFileName(fs, folder, folder + "\r\n");
   fs.WriteLines(list_file, {folder});  // the same line, ended by CR LF
   struct Removing {
     FileOperations& fs;
@@ -90,9 +92,9 @@ void FlattenToRoot(CommandRun& run) {
   // now empty but for what was not brought up: whatever that is stays, and
   // so does the folder that holds it. A link to a folder is the user's
   // entry like any other, and stays too.
-  for (const std::string& name : fs.DirEntries(folder + "/", kDirectory)) {
+  for (const std::string& name : fs.DirEntries(folder + kPathSeparator, kDirectory)) {
     if (name == "." || name == "..") continue;
-    const std::string path = folder + "/" + name;
+    const std::string path = folder + kPathSeparator + name;
     const int attributes = fs.GetKindAttr(path);
     if ((attributes & kDirectory) != 0 && (attributes & kLink) == 0) fs.PruneFolder(path);
   }

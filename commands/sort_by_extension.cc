@@ -37,8 +37,9 @@ void SortByExtension(CommandRun& run) {
   int16_t index = 0;
   for (const File& file : run.folder->Files()) {
     std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
-    if (HasExtensionFolder(file) && fs.Dir(lj + "/" + extension + "/", kDirectory).empty()) {
-      fs.MakeFolder(lj + "/" + extension);
+    if (HasExtensionFolder(file) &&
+        fs.Dir(lj + kPathSeparator + extension + kPathSeparator, kDirectory).empty()) {
+      fs.MakeFolder(lj + kPathSeparator + extension);
     }
     index = ToInt16(index + 1);
   }
@@ -53,8 +54,9 @@ void SortByExtension(CommandRun& run) {
     if (HasExtensionFolder(file)) {
       std::string name = FileOperations::GetBaseName(file.Path()) + "." + extension;
       std::string& target = Slot(placed, index);
-      run.UnlessGone(file.Path(),
-                     [&] { target = fs.MoveInto(file.Path(), lj + "/" + extension, name); });
+      run.UnlessGone(file.Path(), [&] {
+        target = fs.MoveInto(file.Path(), lj + kPathSeparator + extension, name);
+      });
     }
     Slot(paths, index) = file.Path();
     index = ToInt16(index + 1);

@@ -97,9 +97,9 @@ void SortByFileType(CommandRun& run) {
     if (file.attributes & (kHidden | kSystem)) continue;
     std::optional<std::string> category = CategoryFolder(spellings, ExtensionOf(file.Path()));
     if (!category) continue;
-    std::string folder = lj + "/" + *category;
+    std::string folder = lj + kPathSeparator + *category;
     // Asked for folders, so one that is empty or holds only hidden files is reused too.
-    if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
+    if (fs.Dir(folder + kPathSeparator, kDirectory).empty()) fs.MakeFolder(folder);
     run.UnlessGone(file.Path(),
                    [&] { fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path()))); });
   }

@@ -77,10 +77,11 @@ void SortByResolution(CommandRun& run) {
     if (!IsPicture(ExtensionOf(file.Path())) || StaysInPlace(file)) continue;
     // Each picture is measured right before its move, and its class folder
     // made only when the first picture of that class arrives. Asked without
-    // a trailing "/", the check also takes a plain file of the folder's name
+    // a trailing separator, the check also takes a plain file of the folder's name
     // for the folder; the move then fails at that picture, which stays.
     run.UnlessGone(file.Path(), [&] {
-      std::string folder = lj + "/" + std::string(ResolutionClassOf(MeasuredPixelCount(fs, file)));
+      std::string folder =
+          lj + kPathSeparator + std::string(ResolutionClassOf(MeasuredPixelCount(fs, file)));
       if (fs.Dir(folder, kDirectory).empty()) fs.MakeFolder(folder);
       fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
     });

@@ -1,6 +1,7 @@
 #include "commands/sort_by_year.h"
 
 #include <climits>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -24,13 +25,34 @@ int YearNumber(std::string_view text) {
 
 namespace {
 
+// The C library's local time, under the name each system gives it.
+bool LocalTime(time_t time, struct tm& local) {
+#ifdef _WIN32
+  // Windows' C library tells no local time before 1970 nor after 3000. Every
+  // 400 years the calendar repeats itself, weekdays and leap days alike: the
+  // time is told as the one in the first such span after 1970, and the year
+  // moved back by the spans taken off.
+  constexpr int64_t k400Years = 12622780800;
+  if (time < INT64_MIN + k400Years) return false;
+  int64_t spans = time / k400Years - (time % k400Years < 0 ? 1 : 0);
+  time_t within = static_cast<time_t>(time - spans * k400Years);
+  if (localtime_s(&local, &within) != 0) return false;
+  int64_t year = local.tm_year + 400 * spans;
+  if (year < INT_MIN || year > INT_MAX) return false;
+  local.tm_year = static_cast<int>(year);
+  return true;
+#else
+  return localtime_r(&time, &local) != nullptr;
+#endif
+}
+
 // The date text of a time: the local date with its year in full first, then
 // the time of day, so that the text begins with the year the file is from.
 // A date before the year 1, or too late for its year to be read back as a
 // number, has no folder.
 std::string DateText(const struct timespec& time) {
   struct tm local = {};
-  if (localtime_r(&time.tv_sec, &local) == nullptr || local.tm_year < 1 - 1900 ||
+  if (!LocalTime(time.tv_sec, local) || local.tm_year < 1 - 1900 ||
       local.tm_year > INT_MAX - 1900) {
     throw Failure(kOverflow, "no year for the date " + std::to_string(time.tv_sec));
   }
@@ -49,7 +71,7 @@ std::string DateText(const struct timespec& time) {
 
 // The year folder, named from the scratch box that holds the date text.
 std::string YearFolder(CommandRun& run) {
-  return run.lj + "/" + std::to_string(YearNumber(run.host.ScratchText())) + "年";
+  return run.lj + kPathSeparator + std::to_string(YearNumber(run.host.ScratchText())) + "年";
 }
 
 void SortByYear(CommandRun& run) {
@@ -63,7 +85,7 @@ void SortByYear(CommandRun& run) {
       const std::string folder = YearFolder(run);
       // Asked for folders only: a plain file bearing the folder's name makes
       // the creation fail and ends the command there.
-      if (fs.Dir(folder + "/", kDirectory).empty()) fs.MakeFolder(folder);
+      if (fs.Dir(folder + kPathSeparator, kDirectory).empty()) fs.MakeFolder(folder);
       fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path())));
     });
   }

@@ -17,6 +17,15 @@
 #include "commands/commands.h"
 #include "filesystem/file_system.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <vector>
+
+#include "filesystem/win32.h"
+#endif
+
 namespace varnelo {
 namespace {
 
@@ -106,4 +115,17 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace varnelo
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wide_argv) {
+  // The boxes go out as they are, UTF-8 ended by "\n", as on Linux.
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(varnelo::Utf8FromWide(wide_argv[i]));
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  return varnelo::Main(argc, argv.data());
+}
+#else
 int main(int argc, char** argv) { return varnelo::Main(argc, argv); }
+#endif

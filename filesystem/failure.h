@@ -50,6 +50,12 @@ Failure FailureFromErrno(int error, const std::string& context);
 // outcomes (see Outcome); throws FailureFromErrno for any other.
 Outcome OutcomeFromErrno(int error, const std::string& context);
 
+#ifdef _WIN32
+// The same for Windows' error codes (GetLastError).
+Failure FailureFromWin32(unsigned long error, const std::string& context);
+Outcome OutcomeFromWin32(unsigned long error, const std::string& context);
+#endif
+
 }  // namespace varnelo
 
 #endif  // VARNELO_FILESYSTEM_FAILURE_H_

@@ -10,27 +10,43 @@ namespace {
 
 constexpr int kSpecialBits = kHidden | kSystem | kDirectory;
 
-int AttributesOf(std::string_view name, EntryKind kind, bool is_link) {
+// What the volume marks an entry with counts as much as what its name tells.
+struct Marks {
+  bool hidden;
+  bool system;
+};
+
+int AttributesOf(std::string_view name, EntryKind kind, bool is_link, Marks marks) {
   int attributes = 0;
   if (kind == EntryKind::kFolder) attributes |= kDirectory;
   if (kind == EntryKind::kFolderLink) attributes |= kDirectory;
-  if (kind == EntryKind::kOther) attributes |= kSystem;
+  if (kind == EntryKind::kOther || marks.system) attributes |= kSystem;
   if (is_link) attributes |= kLink;
-  if (IsHiddenName(name)) attributes |= kHidden;
+  if (marks.hidden || IsHiddenName(name)) attributes |= kHidden;
   return attributes;
 }
 
+int AttributesOf(const Entry& entry) {
+  return AttributesOf(entry.name, entry.kind, entry.is_link, {entry.hidden, entry.system});
+}
+
+int AttributesOf(std::string_view name, const ResolvedPath& entry) {
+  return AttributesOf(name, *entry.kind, entry.is_link, {entry.hidden, entry.system});
+}
+
 int AttributesOf(std::string_view name, const EntryInfo& info) {
-  int attributes = AttributesOf(name, info.kind, info.is_link);
+  int attributes = AttributesOf(name, info.kind, info.is_link, {info.hidden, info.system});
   if (!info.writable) attributes |= kReadOnly;
   return attributes;
 }
 
 bool MatchesMask(int attributes, int mask) { return (attributes & kSpecialBits & ~mask) == 0; }
 
-bool IsFolderPath(const std::string& path) { return !path.empty() && path.back() == '/'; }
+bool IsFolderPath(const std::string& path) { return !path.empty() && IsPathSeparator(path.back()); }
 
 }  // namespace
+
+bool IsHiddenEntry(const Entry& entry) { return entry.hidden || IsHiddenName(entry.name); }
 
 std::vector<File> Folder::Files() const { return operations_->Files(path_); }
 size_t Folder::FileCount() const { return operations_->FileCount(path_); }
@@ -66,7 +82,7 @@ std::string FileOperations::Dir(const std::string& path, int mask) {
 std::optional<FileOperations::DirEntry> FileOperations::EntryAt(const std::string& path, int mask) {
   std::optional<Entry> entry = resolver_.EntryAt(path);
   if (!entry || entry->kind == EntryKind::kOther) return std::nullopt;
-  int attributes = AttributesOf(entry->name, entry->kind, entry->is_link);
+  int attributes = AttributesOf(*entry);
   if (!MatchesMask(attributes, mask)) return std::nullopt;
   return DirEntry{std::move(entry->name), attributes};
 }
@@ -90,7 +106,7 @@ std::vector<FileOperations::DirEntry> FileOperations::DirEntriesWithKinds(const 
   if (mask & kDirectory) entries = {{".", kDirectory}, {"..", kDirectory}};
   for (const CachedEntry& e : cache_.Of(*folder).Entries()) {
     const Entry& entry = e.entry;
-    int attributes = AttributesOf(entry.name, entry.kind, entry.is_link);
+    int attributes = AttributesOf(entry);
     if (entry.kind != EntryKind::kOther && MatchesMask(attributes, mask)) {
       entries.push_back({entry.name, attributes});
     }
@@ -108,7 +124,7 @@ int FileOperations::GetAttr(const std::string& path) {
 int FileOperations::GetKindAttr(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (!entry.kind) throw Failure(kFileNotFound, "no entry " + path, path);
-  return AttributesOf(NameOf(entry.path), *entry.kind, entry.is_link);
+  return AttributesOf(NameOf(entry.path), entry);
 }
 
 void FileOperations::MakeFolder(const std::string& path) {
@@ -207,8 +223,7 @@ std::vector<File> FileOperations::Files(const std::string& folder) {
   for (const CachedEntry& e : listing.Entries()) {
     const Entry& entry = e.entry;
     if (entry.kind != EntryKind::kFile) continue;
-    files.push_back(
-        {JoinPath(path, entry.name), AttributesOf(entry.name, entry.kind, entry.is_link)});
+    files.push_back({JoinPath(path, entry.name), AttributesOf(entry)});
   }
   return files;
 }
@@ -258,7 +273,7 @@ bool FileOperations::PruneTree(const std::string& folder) {
   FolderListing& listing = cache_.Of(folder);
   std::vector<uint32_t> sub_folders;
   for (const CachedEntry& e : listing.Entries()) {
-    if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
+    if (e.entry.kind == EntryKind::kFolder && !IsHiddenEntry(e.entry)) {
       sub_folders.push_back(listing.PlaceOf(e));
     } else {
       emptied = false;

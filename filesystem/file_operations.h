@@ -31,6 +31,10 @@ std::string TemporaryName(uint64_t token);
 // Whether `name` is one that TemporaryName makes.
 bool IsTemporaryName(std::string_view name);
 
+// Whether the entry is hidden: by its name beginning with "." on every
+// system, or by the volume's own mark.
+bool IsHiddenEntry(const Entry& entry);
+
 struct File {
   std::string path;                         // the full path
   int attributes = 0;                       // as the listing tells them: kHidden, kSystem, kLink

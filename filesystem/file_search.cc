@@ -40,7 +40,7 @@ bool MatchesInAnyCase(std::string_view pattern) {
 }  // namespace
 
 std::string FileSearch::AsFolderPath(std::string folder) {
-  if (folder.empty() || folder.back() != '/') folder += '/';
+  if (folder.empty() || !IsPathSeparator(folder.back())) folder += kPathSeparator;
   return folder;
 }
 
@@ -71,7 +71,8 @@ void FileSearch::SearchFolder(const std::string& folder, const std::string& patt
       sub_folders.back() = path;
     }
   }
-  for (const std::string& sub_folder : sub_folders) SearchFolder(sub_folder + "/", pattern);
+  for (const std::string& sub_folder : sub_folders)
+    SearchFolder(sub_folder + kPathSeparator, pattern);
 }
 
 }  // namespace varnelo

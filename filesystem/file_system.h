@@ -1,8 +1,6 @@
 #ifndef VARNELO_FILESYSTEM_FILE_SYSTEM_H_
 #define VARNELO_FILESYSTEM_FILE_SYSTEM_H_
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -25,6 +23,10 @@ struct Entry {
   std::string name;
   EntryKind kind;
   bool is_link = false;  // a link, whatever its kind says it leads to
+  // Where the volume keeps these marks with the file itself (Windows); a
+  // name beginning with "." hides an entry on every system (see names.h).
+  bool hidden = false;
+  bool system = false;
 
   bool operator==(const Entry&) const = default;
 };
@@ -34,11 +36,14 @@ struct EntryInfo {
   bool is_link;
   bool writable;          // the owner may write to it
   struct timespec mtime;  // of the entry itself, not of a link's target
-  dev_t device;
-  ino_t inode;
-  nlink_t names;   // how many names the file has: two paths of one file with
-                   // a single name are one name reached twice (a mount)
-  off_t size = 0;  // in bytes; of a link itself, not of its target
+  // Together, the file's identity: the volume and the file's number on it.
+  uint64_t device;
+  uint64_t inode;
+  uint64_t names;       // how many names the file has: two paths of one file with
+                        // a single name are one name reached twice (a mount)
+  uint64_t size = 0;    // in bytes; of a link itself, not of its target
+  bool hidden = false;  // as in Entry
+  bool system = false;
 };
 
 // How a change that a command may meet in the normal course of its work came

@@ -162,35 +162,87 @@ bool HasControlCharacter(std::string_view path) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
+bool IsPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
+}
+
+size_t RootLength(std::string_view path) {
+#ifdef _WIN32
+  if (path.size() >= 2 && path[1] == ':') {
+    return path.size() >= 3 && IsPathSeparator(path[2]) ? 3 : 2;
+  }
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    // \\server\share\ (and \\?\C:\ for a long path) as one root.
+    size_t server_end = path.find_first_of("\\/", 2);
+    if (server_end == std::string_view::npos) return path.size();
+    size_t share_end = path.find_first_of("\\/", server_end + 1);
+    if (path.substr(2, server_end - 2) == "?" && server_end + 1 < path.size()) {
+      return server_end + 1 + RootLength(path.substr(server_end + 1));
+    }
+    return share_end == std::string_view::npos ? path.size() : share_end + 1;
+  }
+#endif
+  return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
+}
+
 bool IsNormalPath(std::string_view path) {
-  if (path.size() > 1 && path.back() == '/') return false;
-  for (size_t i = 1; i < path.size(); ++i) {
-    if (path[i] == '/' && path[i - 1] == '/') return false;
+  size_t root = RootLength(path);
+  for (size_t i = 0; i < root; ++i) {
+    if (IsPathSeparator(path[i]) && path[i] != kPathSeparator) return false;
+  }
+  if (path.size() > root && IsPathSeparator(path.back())) return false;
+  for (size_t i = root; i < path.size(); ++i) {
+    if (!IsPathSeparator(path[i])) continue;
+    if (path[i] != kPathSeparator || (i > root && IsPathSeparator(path[i - 1]))) return false;
   }
   return true;
 }
 
 std::string NormalizePath(std::string_view path) {
   if (IsNormalPath(path)) return std::string(path);
+  size_t root = RootLength(path);
   std::string result;
   result.reserve(path.size());
-  for (char c : path) {
-    if (c == '/' && !result.empty() && result.back() == '/') continue;
-    result.push_back(c);
+  for (size_t i = 0; i < path.size(); ++i) {
+    char c = path[i];
+    if (!IsPathSeparator(c)) {
+      result.push_back(c);
+      continue;
+    }
+    bool doubled = i > root && IsPathSeparator(path[i - 1]);
+    bool leading_after_root = i == root && root > 0 && IsPathSeparator(path[root - 1]);
+    if (!doubled && !leading_after_root) result.push_back(kPathSeparator);
   }
-  if (result.size() > 1 && result.back() == '/') result.pop_back();
+  if (result.size() > RootLength(result) && IsPathSeparator(result.back())) result.pop_back();
   return result;
 }
 
+namespace {
+
+size_t LastSeparator(std::string_view path) {
+#ifdef _WIN32
+  return path.find_last_of("\\/");
+#else
+  return path.rfind('/');
+#endif
+}
+
+}  // namespace
+
 std::string_view ParentOf(std::string_view path) {
-  size_t slash = path.rfind('/');
+  size_t slash = LastSeparator(path);
   if (slash == std::string_view::npos) return {};
-  if (slash == 0) return path.substr(0, 1);
-  return path.substr(0, slash);
+  size_t root = RootLength(path);
+  if (slash < root) return path.substr(0, root);
+  return path.substr(0, std::max(slash, root));
 }
 
 std::string_view NameOf(std::string_view path) {
-  size_t slash = path.rfind('/');
+  size_t slash = LastSeparator(path);
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
@@ -199,7 +251,7 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path;
   path.reserve(folder.size() + 1 + name.size());
   path.append(folder);
-  if (path.back() != '/') path += '/';
+  if (!IsPathSeparator(path.back())) path += kPathSeparator;
   return path.append(name);
 }
 

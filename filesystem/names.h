@@ -7,6 +7,22 @@
 
 namespace varnelo {
 
+// The separator between the folders and the name of a path, as the user
+// sees paths on this system: D:\pics\a.jpg on Windows, /pics/a.jpg elsewhere.
+// Paths are built with it alone; Windows takes "/" as well, and
+// NormalizePath turns it into this one.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+bool IsPathSeparator(char c);
+
+// The length of the root that begins `path`: "/" elsewhere; "C:\", "\\server\share\"
+// or "\" on Windows. 0 for a path relative to the working folder.
+size_t RootLength(std::string_view path);
+
 // The longest name one folder entry may have, in bytes.
 inline constexpr size_t kMaxNameBytes = 255;
 
@@ -38,17 +54,20 @@ bool IsHiddenName(std::string_view name);
 // True when the text holds a character below U+0020, which no path may hold.
 bool HasControlCharacter(std::string_view path);
 
-// The path with every run of "/" made one, and without a trailing "/" (but
-// "/" itself stays). Two spellings of one path give one key.
+// The path with every run of separators made one kPathSeparator, and without
+// a trailing one (but a root keeps its own). Two spellings of one path give
+// one key.
 std::string NormalizePath(std::string_view path);
 // Whether NormalizePath would give `path` back unchanged.
 bool IsNormalPath(std::string_view path);
 
-// The folder part and the name part of a path, split at its last "/".
+// The folder part and the name part of a path, split at its last separator;
+// the folder part of a path just below a root is the root.
 std::string_view ParentOf(std::string_view path);
 std::string_view NameOf(std::string_view path);
 
-// `folder` + "/" + `name`, for a folder that may be "" (the working folder) or "/".
+// `folder`, kPathSeparator, `name`, for a folder that may be "" (the working
+// folder) or a root.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
 // The `n`-th candidate for a name that is taken: "name (n).ext", split at the

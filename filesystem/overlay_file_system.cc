@@ -189,7 +189,7 @@ Outcome OverlayFileSystem::WriteFile(const std::string& path, std::string_view d
   EntryInfo folder = FolderAt(ParentOf(path));
   if (Exists(path)) return Outcome::kNameTaken;
   EntryInfo file = NewFile(folder);
-  file.size = static_cast<off_t>(data.size());
+  file.size = data.size();
   Set(path, Node{file, "", std::string(data), true, true});
   return Outcome::kDone;
 }

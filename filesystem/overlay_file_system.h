@@ -85,7 +85,7 @@ class OverlayFileSystem : public FileSystem {
   // Folders the simulation has not touched, as the disk told them: the run's
   // folder is asked about at every move into it.
   ByName<EntryInfo> untouched_folders_;
-  ino_t next_inode_ = ~ino_t{0};  // counted down, clear of the disk's
+  uint64_t next_inode_ = ~uint64_t{0};  // counted down, clear of the disk's
 };
 
 }  // namespace varnelo

@@ -58,7 +58,7 @@ void FileOperations::SweepFolder(const std::string& folder, int depth) {
   for (const CachedEntry& e : listing->Entries()) {
     if (e.entry.kind == EntryKind::kFile && IsTemporaryName(e.entry.name)) {
       temporaries.push_back(listing->PlaceOf(e));
-    } else if (e.entry.kind == EntryKind::kFolder && !IsHiddenName(e.entry.name)) {
+    } else if (e.entry.kind == EntryKind::kFolder && !IsHiddenEntry(e.entry)) {
       sub_folders.push_back(e.entry.name);
     }
   }

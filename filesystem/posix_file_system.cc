@@ -212,7 +212,7 @@ class PosixFileSystem : public FileSystem {
                      info.st_dev,
                      info.st_ino,
                      info.st_nlink,
-                     info.st_size};
+                     static_cast<uint64_t>(info.st_size)};
   }
 
   void MakeFolder(const std::string& path) override {

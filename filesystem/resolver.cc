@@ -22,15 +22,15 @@ Resolver::Resolver(FileSystem* fs, FolderCache& cache, const std::string& folder
 
 bool Resolver::IsBelow(std::string_view path) const {
   if (folder_.empty() || path.size() <= folder_.size() || !path.starts_with(folder_)) return false;
-  return folder_ == "/" || path[folder_.size()] == '/';
+  return IsPathSeparator(folder_.back()) || path[folder_.size()] == kPathSeparator;
 }
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
-  // A folder's path ending in "/" is asked about once per file: the "/" is
-  // passed over, not copied away.
+  // A folder's path ending in a separator is asked about once per file: the
+  // separator is passed over, not copied away.
   std::string normalized;
   std::string_view path = raw;
-  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (path.size() > RootLength(path) && path.back() == kPathSeparator) path.remove_suffix(1);
   if (!IsNormalPath(path)) path = normalized = NormalizePath(path);
   std::string_view parent = ParentOf(path);
   if (recent_ && recent_->generation == cache_.generation() && recent_->asked == parent) {
@@ -42,8 +42,9 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
   RefuseControlCharacters(below ? std::string_view(folder_) : parent);
   if (!below) return OnDisk(std::string(path));
   std::string folder = folder_;
-  std::string_view rest = path.substr(folder_ == "/" ? 1 : folder_.size() + 1);
-  for (size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
+  std::string_view rest =
+      path.substr(IsPathSeparator(folder_.back()) ? folder_.size() : folder_.size() + 1);
+  for (size_t slash; (slash = rest.find(kPathSeparator)) != std::string_view::npos;) {
     std::string_view name = rest.substr(0, slash);
     FolderListing& listing = cache_.Of(folder);
     std::optional<uint32_t> place = IsName(name) ? listing.Find(name) : std::nullopt;
@@ -75,7 +76,8 @@ std::optional<Entry> Resolver::EntryAt(std::string_view path) {
   }
   ResolvedPath resolved = Resolve(path);
   if (!resolved.kind) return std::nullopt;
-  return Entry{std::string(NameOf(resolved.path)), *resolved.kind, resolved.is_link};
+  return Entry{std::string(NameOf(resolved.path)), *resolved.kind, resolved.is_link,
+               resolved.hidden, resolved.system};
 }
 
 bool Resolver::IsFolder(std::string_view path) {
@@ -91,14 +93,21 @@ ResolvedPath Resolver::InFolder(const std::string& folder, FolderListing& listin
   std::optional<uint32_t> place = IsName(name) ? listing.Find(name) : std::nullopt;
   if (!place) return {JoinPath(folder, name), std::nullopt, false, &listing, std::nullopt};
   const Entry& entry = listing.At(*place).entry;
-  return {JoinPath(folder, entry.name), entry.kind, entry.is_link, &listing, place};
+  return {JoinPath(folder, entry.name),
+          entry.kind,
+          entry.is_link,
+          &listing,
+          place,
+          entry.hidden,
+          entry.system};
 }
 
 ResolvedPath Resolver::OnDisk(std::string path) {
   std::optional<EntryInfo> info =
       IsName(NameOf(path)) || path == folder_ ? Look(path) : std::nullopt;
   if (!info) return {std::move(path), std::nullopt, false, nullptr, std::nullopt};
-  return {std::move(path), info->kind, info->is_link, nullptr, std::nullopt};
+  return {std::move(path), info->kind,   info->is_link, nullptr,
+          std::nullopt,    info->hidden, info->system};
 }
 
 std::optional<EntryInfo> Resolver::Look(const std::string& path) {

@@ -19,6 +19,8 @@ struct ResolvedPath {
   // at the path is told to it. `place` is the entry's in it, where found.
   FolderListing* listing = nullptr;
   std::optional<uint32_t> place;
+  bool hidden = false;  // as the volume marks the entry (see Entry)
+  bool system = false;
 };
 
 // Finds paths the way the commands expect. Below the run's folder every name

@@ -16,9 +16,9 @@ namespace varnelo {
 // What tells a file where a run put it from any other: the same file, and
 // not written to since.
 struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
   struct timespec mtime = {};
 
   static FileIdentity Of(const EntryInfo& info) {

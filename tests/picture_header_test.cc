@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/pictures.h"
+#include "tests/support/plain_pictures.h"
 
 namespace varnelo {
 namespace {
@@ -89,6 +90,30 @@ TEST(PictureHeaderTest, AnswersAsQtsReadersForWholeCutAndDamagedHeaders) {
     }
   }
   EXPECT_GT(compared, 8000);
+}
+
+// The pictures the Windows tests use must be whole ones, since Windows'
+// decoders read some kinds to the end: Qt decodes every pixel of each here.
+TEST(PlainPicturesTest, AreWholePicturesOfTheirSize) {
+  const struct {
+    const char* kind;
+    std::string bytes;
+    int width, height;
+  } samples[] = {
+      {"JPEG", testing::PlainJpeg(33, 17), 33, 17}, {"PNG", testing::PlainPng(20, 9), 20, 9},
+      {"BMP", testing::PlainBmp(7, 5), 7, 5},       {"GIF", testing::PlainGif(12, 30), 12, 30},
+      {"ICO", testing::PlainIco(48), 48, 48},
+  };
+  for (const auto& sample : samples) {
+    QImage picture;
+    ASSERT_TRUE(picture.loadFromData(QByteArray::fromStdString(sample.bytes), sample.kind))
+        << sample.kind;
+    EXPECT_EQ(picture.width(), sample.width) << sample.kind;
+    EXPECT_EQ(picture.height(), sample.height) << sample.kind;
+    EXPECT_EQ(Told(ReadHeader(sample.bytes).size),
+              std::to_string(sample.width) + "x" + std::to_string(sample.height))
+        << sample.kind;
+  }
 }
 
 }  // namespace

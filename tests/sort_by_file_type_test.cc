@@ -37,6 +37,9 @@ class SortByFileTypeTest : public ::testing::Test {
 };
 
 TEST_F(SortByFileTypeTest, SortsByTheTableAsWrittenAndInOneLetterCaseOnly) {
+#ifdef _WIN32
+  GTEST_SKIP() << "photo.JPG, photo.jpg and photo.Jpg cannot stand side by side on Windows";
+#endif
   for (const char* name :
        {"photo.JPG", "photo.jpg", "photo.Jpg", "image.tif", "song.wma", "song.acc", "song.aac",
         "book.epud", "book.epub", "archive.tar.gz", "setup.EXE", "README"}) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "filesystem/names.h"
+#include "tests/support/plain_pictures.h"
 #include "tests/support/temp_folder.h"
 
 namespace varnelo::testing {
@@ -21,35 +22,6 @@ void PutBigEndian16(std::string& out, int value) {
   out += static_cast<char>(value & 0xff);
 }
 
-// Qt reads GIF but does not write it. Two colours make 3-bit codes, and a
-// clear code before every pair of pixels keeps them at 3 bits.
-std::string GifBytes(int width, int height) {
-  std::string out = "GIF89a";
-  Put16(out, width);
-  Put16(out, height);
-  out += std::string("\x80\0\0\xff\0\0\0\0\xff,", 10);
-  for (int value : {0, 0, width, height}) Put16(out, value);
-  out += std::string("\0\x02", 2);
-  std::string codes;
-  unsigned bits = 0;
-  int held = 0;
-  auto put_code = [&](unsigned code) {
-    bits |= code << held;
-    for (held += 3; held >= 8; held -= 8, bits >>= 8) codes += static_cast<char>(bits & 0xff);
-  };
-  for (long pixel = 0; pixel < long{width} * height; ++pixel) {
-    if (pixel % 2 == 0) put_code(4);
-    put_code(0);
-  }
-  put_code(5);
-  if (held > 0) codes += static_cast<char>(bits);
-  for (size_t at = 0; at < codes.size(); at += 255) {
-    std::string block = codes.substr(at, 255);
-    out += static_cast<char>(block.size()) + block;
-  }
-  return out + std::string("\0;", 2);
-}
-
 std::string KindOf(const std::string& path) {
   std::string kind = FoldCase(NameOf(path).substr(NameOf(path).rfind('.') + 1));
   if (kind == "jpg") return "jpeg";
@@ -60,7 +32,7 @@ std::string KindOf(const std::string& path) {
 }  // namespace
 
 std::string PictureBytes(int width, int height, const std::string& kind) {
-  if (kind == "gif") return GifBytes(width, height);
+  if (kind == "gif") return PlainGif(width, height);  // Qt reads GIF but does not write it
   QImage image(width, height, QImage::Format_Grayscale8);
   image.fill(160);
   QByteArray bytes;

@@ -4,45 +4,92 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "filesystem/names.h"
 
 namespace varnelo::testing {
 
 namespace fs = std::filesystem;
 
+fs::path PathOf(const std::string& path) {
+  return fs::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string TextOf(const fs::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+#ifdef _WIN32
+TempFolder::TempFolder() {
+  std::mt19937_64 random{std::random_device{}()};
+  for (;;) {
+    fs::path candidate = fs::temp_directory_path() / ("varnelo-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) {
+      path_ = TextOf(candidate);
+      return;
+    }
+  }
+}
+#else
 TempFolder::TempFolder() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/varnelo-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
+#endif
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  fs::remove_all(path_, ignored);
+  fs::remove_all(PathOf(path_), ignored);
 }
 
-void MakeFolders(const std::string& path) { fs::create_directories(path); }
+std::string TempFolder::operator/(const std::string& relative) const {
+  return path_ + kPathSeparator + relative;
+}
+
+void MakeFolders(const std::string& path) { fs::create_directories(PathOf(path)); }
 
 void PutFile(const std::string& path, const std::string& content) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  fs::create_directories(PathOf(path).parent_path());
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out << content;
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::stringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();
 }
 
+#ifdef _WIN32
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(PathOf(path), error));
+}
+
+void SetModificationTime(const std::string& path, std::time_t time) {
+  auto at = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(time));
+  fs::last_write_time(PathOf(path), at);
+}
+
+std::time_t ModificationTime(const std::string& path) {
+  auto at = std::chrono::file_clock::to_sys(fs::last_write_time(PathOf(path)));
+  return std::chrono::system_clock::to_time_t(
+      std::chrono::time_point_cast<std::chrono::system_clock::duration>(at));
+}
+#else
 bool Exists(const std::string& path) {
   struct stat info;
   return lstat(path.c_str(), &info) == 0;
@@ -60,20 +107,23 @@ std::time_t ModificationTime(const std::string& path) {
   if (lstat(path.c_str(), &info) != 0) throw std::runtime_error("no " + path);
   return info.st_mtime;
 }
+#endif
 
 std::map<std::string, std::string> Tree(const std::string& root,
                                         std::string (*file_value)(const std::string& path)) {
   std::map<std::string, std::string> tree;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-       ++it) {
-    std::string relative = it->path().lexically_relative(root).string();
+  for (auto it = fs::recursive_directory_iterator(PathOf(root));
+       it != fs::recursive_directory_iterator(); ++it) {
+    // Keys name sub-folders with "/" on every system, as the tests spell them.
+    std::u8string key = it->path().lexically_relative(PathOf(root)).generic_u8string();
+    std::string relative(key.begin(), key.end());
     fs::file_status status = it->symlink_status();
     if (fs::is_symlink(status)) {
-      tree[relative] = "-> " + fs::read_symlink(it->path()).string();
+      tree[relative] = "-> " + TextOf(fs::read_symlink(it->path()));
     } else if (fs::is_directory(status)) {
       tree[relative] = "/";
     } else if (fs::is_regular_file(status)) {
-      tree[relative] = file_value(it->path().string());
+      tree[relative] = file_value(TextOf(it->path()));
     } else {
       tree[relative] = "|fifo";
     }

@@ -2,6 +2,7 @@
 #define VARNELO_TESTS_SUPPORT_TEMP_FOLDER_H_
 
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -17,12 +18,17 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + relative
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+  // path(), the system's separator, relative
+  std::string operator/(const std::string& relative) const;
 
  private:
   std::string path_;
 };
+
+// The UTF-8 path for the standard library, which would read a narrow one in
+// the user's code page on Windows; and back.
+std::filesystem::path PathOf(const std::string& path);
+std::string TextOf(const std::filesystem::path& path);
 
 // Writes `content` to `path`, making the folders above it.
 void PutFile(const std::string& path, const std::string& content = "x");

@@ -57,7 +57,7 @@ std::string Reason(int number) {
 class FaultTest : public CommandTest {
  protected:
   void Fresh() {
-    std::filesystem::remove_all(work_);
+    std::filesystem::remove_all(testing::PathOf(work_));
     CopyTree(pristine_, work_);
   }
 
@@ -142,7 +142,8 @@ TEST_P(FaultTest, EachSingleFailureLosesNothingKeepsTheWorkDoneAndARerunFinishes
 TEST_P(FaultTest, ARealFullDiskFailsTheCopyCleanly) {
   Tmpfs disk(temp_ / "disk", "size=8m");
   if (!disk.mounted()) {
-    GTEST_SKIP() << "cannot mount a tmpfs here (it needs root): the real full disk is not tried";
+    GTEST_SKIP() << "cannot mount a small volume here (on Linux it needs root, on Windows it "
+                    "is not done): the real full disk is not tried";
   }
   const std::string folder = temp_ / "disk";
   PutPicture(folder + "/big.png", 420, 420, 1, 500000);

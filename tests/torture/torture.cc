@@ -1,10 +1,12 @@
 #include "tests/torture/torture.h"
 
+#ifndef _WIN32
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +18,11 @@
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
+#ifdef _WIN32
+#include "tests/support/plain_pictures.h"
+#else
 #include "tests/support/pictures.h"
+#endif
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -26,7 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Checksum(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(testing::PathOf(path), std::ios::binary);
   uint64_t hash = 14695981039346656037ull;  // FNV-1a
   size_t size = 0;
   char buffer[1 << 16];
@@ -145,9 +151,27 @@ Audit Check(const Snapshot& original, const Snapshot& now, Ending ending) {
 }
 
 void PutPicture(const std::string& path, int width, int height, unsigned id, size_t padding) {
+#ifdef _WIN32
+  testing::PutFile(path, testing::PlainPictureFor(path, width, height));
+#else
   testing::PutPicture(path, width, height);
-  std::ofstream(path, std::ios::binary | std::ios::app) << Noise(id, 16 + padding);
+#endif
+  std::ofstream(testing::PathOf(path), std::ios::binary | std::ios::app) << Noise(id, 16 + padding);
 }
+
+namespace {
+
+// Windows lets only some users make links: where it refuses, the folder has none.
+void MakeLink(const std::string& target, const std::string& path) {
+#ifdef _WIN32
+  std::error_code refused;
+  fs::create_symlink(testing::PathOf(target), testing::PathOf(path), refused);
+#else
+  fs::create_symlink(target, path);
+#endif
+}
+
+}  // namespace
 
 void Generate(const std::string& root, unsigned seed, int files) {
   static const char* const kStems[] = {"IMG_",  "img_", "Photo ", "报告 ", "notes",
@@ -185,8 +209,8 @@ void Generate(const std::string& root, unsigned seed, int files) {
     testing::SetModificationTime(path, -800000000 + static_cast<long>(random() % 3500000000u));
   }
   testing::PutFile(root + "/empty.txt", "");
-  fs::create_symlink(taken.begin()->substr(root.size() + 1), root + "/link to a file.txt");
-  fs::create_symlink("nowhere", root + "/dangling.lnk");
+  MakeLink(taken.begin()->substr(root.size() + 1), root + "/link to a file.txt");
+  MakeLink("nowhere", root + "/dangling.lnk");
   // What a crash in the middle of a copy leaves, for the next command to sweep away.
   testing::PutFile(root + "/" + TemporaryName(1), "half");
   testing::PutFile(root + "/sub A/" + TemporaryName(2), "half");
@@ -211,6 +235,13 @@ void GenerateFor(const Command& command, const std::string& root, unsigned seed,
   }
 }
 
+#ifdef _WIN32
+void CopyTree(const std::string& from, const std::string& to) {
+  fs::create_directories(testing::PathOf(to).parent_path());
+  fs::copy(testing::PathOf(from), testing::PathOf(to),
+           fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+#else
 void CopyTree(const std::string& from, const std::string& to) {
   std::string source = from + "/.";
   fs::create_directories(fs::path(to).parent_path());
@@ -222,6 +253,7 @@ void CopyTree(const std::string& from, const std::string& to) {
     throw std::runtime_error("cannot copy " + from);
   }
 }
+#endif
 
 Boxes Expected(const Command& command, const std::vector<std::string>& reports) {
   Boxes boxes = {std::string(kConfirmTitle) + "|" + command.prompt};
@@ -270,6 +302,14 @@ Outcome AcrossVolumes::Rename(const std::string& from, const std::string& to) {
   return FileSystemWrapper::Rename(from, to);
 }
 
+#ifdef _WIN32
+// No volume is mounted on the fly there: the tests that need one are skipped.
+Tmpfs::Tmpfs(const std::string& path, const std::string&) : path_(path), mounted_(false) {
+  testing::MakeFolders(path);
+}
+Tmpfs::~Tmpfs() = default;
+void Tmpfs::ShrinkTo(long) {}
+#else
 Tmpfs::Tmpfs(const std::string& path, const std::string& options) : path_(path) {
   testing::MakeFolders(path);
   mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
@@ -286,15 +326,18 @@ void Tmpfs::ShrinkTo(long spare) {
   std::string options = "size=" + std::to_string(used + spare);
   ASSERT_EQ(mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT, options.c_str()), 0);
 }
+#endif
 
 }  // namespace varnelo::torture
 
 int main(int argc, char** argv) {
   // Thousands of folders are made and removed: in memory, where the machine
   // has it, unless told otherwise. A kill tests the program, not the disk.
+#ifndef _WIN32
   if (std::getenv("TMPDIR") == nullptr && access("/dev/shm", W_OK) == 0) {
     setenv("TMPDIR", "/dev/shm", 0);
   }
+#endif
   ::testing::InitGoogleTest(&argc, argv);
   int result = RUN_ALL_TESTS();
   varnelo::torture::PrintFigures();

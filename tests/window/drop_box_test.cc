@@ -1,4 +1,4 @@
-#include "window/drop_box.h"
+#include "window/qt/drop_box.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "window/drop_box.h"
+#include "window/qt/drop_box.h"
 
 namespace varnelo::testing {
 

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/window/form1_controls.h"
 #include "tests/window/test_desktop.h"
-#include "window/application.h"
+#include "window/qt/application.h"
 
 namespace varnelo::testing {
 namespace {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "tests/support/temp_folder.h"
-#include "window/application.h"
+#include "window/qt/application.h"
 
 namespace varnelo::testing {
 namespace {

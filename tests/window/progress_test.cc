@@ -17,9 +17,9 @@
 #include "tests/support/temp_folder.h"
 #include "tests/window/form1_controls.h"
 #include "tests/window/test_desktop.h"
-#include "window/form1.h"
-#include "window/progress_dialog.h"
 #include "window/prompt.h"
+#include "window/qt/form1.h"
+#include "window/qt/progress_dialog.h"
 
 namespace varnelo::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "window/desktop.h"
+#include "window/qt/desktop.h"
 
 namespace varnelo::testing {
 

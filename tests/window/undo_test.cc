@@ -12,7 +12,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/window/form1_controls.h"
 #include "tests/window/test_desktop.h"
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 namespace varnelo::testing {
 namespace {

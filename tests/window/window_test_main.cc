@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "window/application.h"
+#include "window/qt/application.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_BUSY_WINDOW_H_
-#define VARNELO_WINDOW_BUSY_WINDOW_H_
+#ifndef VARNELO_WINDOW_QT_BUSY_WINDOW_H_
+#define VARNELO_WINDOW_QT_BUSY_WINDOW_H_
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "window/desktop.h"
-#include "window/progress_dialog.h"
+#include "window/qt/desktop.h"
+#include "window/qt/progress_dialog.h"
 
 class QWidget;
 
@@ -53,4 +53,4 @@ class BusyWindow : public QObject {
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_BUSY_WINDOW_H_
+#endif  // VARNELO_WINDOW_QT_BUSY_WINDOW_H_

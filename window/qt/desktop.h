@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_DESKTOP_H_
-#define VARNELO_WINDOW_DESKTOP_H_
+#ifndef VARNELO_WINDOW_QT_DESKTOP_H_
+#define VARNELO_WINDOW_QT_DESKTOP_H_
 
 #include <QMessageBox>
 
@@ -30,4 +30,4 @@ class Desktop {
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_DESKTOP_H_
+#endif  // VARNELO_WINDOW_QT_DESKTOP_H_

@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_DROP_BOX_H_
-#define VARNELO_WINDOW_DROP_BOX_H_
+#ifndef VARNELO_WINDOW_QT_DROP_BOX_H_
+#define VARNELO_WINDOW_QT_DROP_BOX_H_
 
 #include <QLineEdit>
 #include <QList>
@@ -59,4 +59,4 @@ QList<QByteArray> DroppedPaths(const QMimeData& data);
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_DROP_BOX_H_
+#endif  // VARNELO_WINDOW_QT_DROP_BOX_H_

@@ -1,4 +1,4 @@
-#include "window/layered_window.h"
+#include "window/qt/layered_window.h"
 
 #include <QBitmap>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -12,8 +12,8 @@
 
 #include "commands/commands.h"
 #include "commands/frame.h"
-#include "window/application.h"
-#include "window/drop_box.h"
+#include "window/qt/application.h"
+#include "window/qt/drop_box.h"
 
 namespace varnelo {
 namespace {
@@ -25,10 +25,13 @@ QFont Font(const char* family, double points) {
 }
 
 template <typename Control, typename... Arguments>
-Control* Place(const char* name, const QRect& geometry, Arguments&&... arguments) {
+Control* Place(const ControlLayout& layout, Arguments&&... arguments) {
   auto* control = new Control(std::forward<Arguments>(arguments)...);
-  control->setObjectName(name);
-  control->setGeometry(geometry);
+  control->setObjectName(layout.name);
+  control->setGeometry(layout.left, layout.top, layout.width, layout.height);
+  if (layout.font) control->setFont(Font(layout.font, layout.points));
+  // Out of sight, a control takes no focus, so tabbing never leads there.
+  if (layout.hidden()) control->setFocusPolicy(Qt::NoFocus);
   return control;
 }
 
@@ -37,41 +40,50 @@ Control* Place(const char* name, const QRect& geometry, Arguments&&... arguments
 Form1::Form1(Desktop& desktop, FileSystem* fs, ProgressTiming timing)
     : desktop_(desktop), fs_(fs), timing_(timing) {
   setWindowTitle(kCaption);
-  setFixedSize(519, 349);
+  setFixedSize(kClientWidth, kClientHeight);
   CreateControls();
   Form_Load();
 }
 
-// Created in tab order. Text2, Text3 and Picture1 lie below the window's
-// bottom edge; they take no focus, so tabbing never leads out of sight.
+// Created in tab order, as the layout lists them.
 void Form1::CreateControls() {
-  text1_ = Place<DropBox>("Text1", {56, 40, 401, 89}, this, fs_);
-  text1_->setFont(Font("微软雅黑", 14.25));
-  text1_->SetBytes("Text1");
-  Place<QLineEdit>("Text2", {360, 640, 33, 25}, "Text2", this)->setFocusPolicy(Qt::NoFocus);
-  AddCommandButton("Command2", "按扩展名分类", {56, 248, 97, 49}, kSortByExtension);
-  AddCommandButton("Command3", "将所有文件放到根目录", {56, 160, 161, 49}, kFlattenToRoot);
-  text3_ = Place<ScratchBox>("Text3", {240, 624, 57, 41}, "Text3", this);
-  text3_->setFocusPolicy(Qt::NoFocus);
-  AddCommandButton("Command4", "按文件类型分类", {208, 248, 97, 49}, kSortByFileType);
-  AddCommandButton("Command5", "按最后修改年份分类", {296, 160, 161, 49}, kSortByYear);
-  AddCommandButton("Command7", "按照片像素分类", {360, 248, 97, 49}, kSortByResolution);
-  auto* picture1 = Place<QLabel>("Picture1", {80, 608, 121, 89}, this);
-  picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  picture1->setLineWidth(2);
-  auto* command10 = Place<QPushButton>("Command10", {472, 8, 25, 25}, "?", this);
-  command10->setFont(Font("黑体", 15.75));
-  connect(command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
+  for (const ControlLayout& layout : kForm1Controls) CreateControl(layout);
   auto* undo = new QShortcut(QKeySequence::Undo, this);
   undo->setObjectName("UndoShortcut");
   connect(undo, &QShortcut::activated, this, [this] { UndoLast(); });
 }
 
-void Form1::AddCommandButton(const char* name, const char* caption, const QRect& geometry,
-                             const Command& command) {
-  auto* button = Place<QPushButton>(name, geometry, caption, this);
-  button->setFont(Font("微软雅黑", 9));
-  connect(button, &QPushButton::clicked, this, [this, &command] { Run(command); });
+void Form1::CreateControl(const ControlLayout& layout) {
+  const QString text = QString::fromUtf8(layout.text);
+  switch (layout.kind) {
+    case ControlKind::kDropBox:
+      text1_ = Place<DropBox>(layout, this, fs_);
+      text1_->SetBytes(layout.text);
+      break;
+    case ControlKind::kTextBox:
+      Place<QLineEdit>(layout, text, this);
+      break;
+    case ControlKind::kScratchBox:
+      text3_ = Place<ScratchBox>(layout, text, this);
+      break;
+    case ControlKind::kButton: {
+      auto* button = Place<QPushButton>(layout, text, this);
+      const Command& command = *layout.command;
+      connect(button, &QPushButton::clicked, this, [this, &command] { Run(command); });
+      break;
+    }
+    case ControlKind::kHelpButton: {
+      auto* button = Place<QPushButton>(layout, text, this);
+      connect(button, &QPushButton::clicked, this, [this] { Command10_Click(); });
+      break;
+    }
+    case ControlKind::kPictureBox: {
+      auto* picture = Place<QLabel>(layout, this);
+      picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      picture->setLineWidth(2);
+      break;
+    }
+  }
 }
 
 // The window and Picture1 measure in pixels already.

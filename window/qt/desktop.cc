@@ -1,4 +1,4 @@
-#include "window/desktop.h"
+#include "window/qt/desktop.h"
 
 #include <QGuiApplication>
 #include <QWindow>

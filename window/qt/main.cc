@@ -1,9 +1,9 @@
 #include <QApplication>
 
 #include "filesystem/file_system.h"
-#include "window/application.h"
-#include "window/desktop.h"
-#include "window/form1.h"
+#include "window/qt/application.h"
+#include "window/qt/desktop.h"
+#include "window/qt/form1.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

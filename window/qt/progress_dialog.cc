@@ -1,4 +1,4 @@
-#include "window/progress_dialog.h"
+#include "window/qt/progress_dialog.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_APPLICATION_H_
-#define VARNELO_WINDOW_APPLICATION_H_
+#ifndef VARNELO_WINDOW_QT_APPLICATION_H_
+#define VARNELO_WINDOW_QT_APPLICATION_H_
 
 #include <QString>
 
@@ -19,4 +19,4 @@ QString HelpPage(const QString& program_folder);
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_APPLICATION_H_
+#endif  // VARNELO_WINDOW_QT_APPLICATION_H_

@@ -1,4 +1,4 @@
-#include "window/application.h"
+#include "window/qt/application.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "window/busy_window.h"
+#include "window/qt/busy_window.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

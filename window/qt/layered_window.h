@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_LAYERED_WINDOW_H_
-#define VARNELO_WINDOW_LAYERED_WINDOW_H_
+#ifndef VARNELO_WINDOW_QT_LAYERED_WINDOW_H_
+#define VARNELO_WINDOW_QT_LAYERED_WINDOW_H_
 
 #include <QColor>
 #include <QRegion>
@@ -57,4 +57,4 @@ QRegion OpaqueRegion(const QImage& image, QColor key);
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_LAYERED_WINDOW_H_
+#endif  // VARNELO_WINDOW_QT_LAYERED_WINDOW_H_

@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_FORM1_H_
-#define VARNELO_WINDOW_FORM1_H_
+#ifndef VARNELO_WINDOW_QT_FORM1_H_
+#define VARNELO_WINDOW_QT_FORM1_H_
 
 #include <QColor>
 #include <QWidget>
@@ -9,17 +9,16 @@
 #include "commands/history.h"
 #include "commands/host.h"
 #include "filesystem/file_system.h"
-#include "window/busy_window.h"
-#include "window/desktop.h"
-#include "window/layered_window.h"
+#include "window/form1_layout.h"
+#include "window/qt/busy_window.h"
+#include "window/qt/desktop.h"
+#include "window/qt/layered_window.h"
 
 namespace varnelo {
 
 struct Command;
 class DropBox;
 class ScratchBox;
-
-inline constexpr char kCaption[] = "Varnelo V1.0";
 
 // The program's one window: the drop box, the five command buttons and the
 // help button over a body painted in the key colour, so that only the
@@ -48,8 +47,7 @@ class Form1 : public QWidget, public Host {
 
  private:
   void CreateControls();
-  void AddCommandButton(const char* name, const char* caption, const QRect& geometry,
-                        const Command& command);
+  void CreateControl(const ControlLayout& layout);
   void Form_Load();
   void Command10_Click();
   void Run(const Command& command);
@@ -75,4 +73,4 @@ class Form1 : public QWidget, public Host {
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_FORM1_H_
+#endif  // VARNELO_WINDOW_QT_FORM1_H_

@@ -1,5 +1,5 @@
-#ifndef VARNELO_WINDOW_PROGRESS_DIALOG_H_
-#define VARNELO_WINDOW_PROGRESS_DIALOG_H_
+#ifndef VARNELO_WINDOW_QT_PROGRESS_DIALOG_H_
+#define VARNELO_WINDOW_QT_PROGRESS_DIALOG_H_
 
 #include <QDialog>
 #include <string_view>
@@ -33,4 +33,4 @@ class ProgressDialog : public QDialog {
 
 }  // namespace varnelo
 
-#endif  // VARNELO_WINDOW_PROGRESS_DIALOG_H_
+#endif  // VARNELO_WINDOW_QT_PROGRESS_DIALOG_H_

@@ -1,0 +1,134 @@
+// The Win32 Form1 as built from the shared layout, and its drop box, with
+// the window made in this process on a screen.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "window/prompt.h"
+#include "window/win32/form1.h"
+
+// After windows.h, for the drop's own structure.
+#include <shlobj.h>
+
+namespace varnelo {
+namespace {
+
+std::wstring TextOf(HWND control) {
+  wchar_t text[512];
+  return std::wstring(text, GetWindowTextW(control, text, 512));
+}
+
+// A drop of `paths` as the file manager hands it over.
+HDROP DropOf(const std::vector<std::wstring>& paths) {
+  std::wstring list;
+  for (const std::wstring& path : paths) list += path + L'\0';
+  list += L'\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+class Win32Form1Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = FindWindowW(L"VarneloForm1", nullptr);
+    ASSERT_NE(window_, nullptr);
+    ShowWindow(window_, SW_SHOW);
+  }
+  HWND Control(const char* name) {
+    for (size_t i = 0; i < std::size(kForm1Controls); ++i) {
+      if (std::strcmp(kForm1Controls[i].name, name) == 0) {
+        return GetDlgItem(window_, 100 + static_cast<int>(i));
+      }
+    }
+    return nullptr;
+  }
+
+  Form1 form_{GetModuleHandleW(nullptr), FileSystem::Default()};
+  HWND window_ = nullptr;
+};
+
+TEST_F(Win32Form1Test, EveryControlStandsWhereTheSharedLayoutPutsItWithItsFont) {
+  RECT client;
+  GetClientRect(window_, &client);
+  EXPECT_EQ(client.right, kClientWidth);
+  EXPECT_EQ(client.bottom, kClientHeight);
+  EXPECT_EQ(TextOf(window_), L"Varnelo V1.0");
+  for (const ControlLayout& layout : kForm1Controls) {
+    SCOPED_TRACE(layout.name);
+    HWND control = Control(layout.name);
+    ASSERT_NE(control, nullptr);
+    RECT place;
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
+    EXPECT_EQ(place.left, layout.left);
+    EXPECT_EQ(place.top, layout.top);
+    EXPECT_EQ(place.right - place.left, layout.width);
+    EXPECT_EQ(place.bottom - place.top, layout.height);
+    EXPECT_EQ((GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) != 0, !layout.hidden());
+    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr) << "every control gets its font, or Chinese shows as boxes";
+    LOGFONTW described;
+    GetObjectW(font, sizeof described, &described);
+    EXPECT_EQ(described.lfCharSet, GB2312_CHARSET);
+    EXPECT_EQ(described.lfWeight, FW_NORMAL);
+    if (layout.font) {
+      EXPECT_EQ(std::wstring(described.lfFaceName), WideFromUtf8(layout.font));
+      EXPECT_EQ(described.lfHeight, -static_cast<LONG>(std::lround(layout.points * 96 / 72)));
+    }
+    if (layout.kind == ControlKind::kButton || layout.kind == ControlKind::kHelpButton) {
+      EXPECT_EQ(TextOf(control), WideFromUtf8(layout.text));
+    }
+  }
+}
+
+TEST_F(Win32Form1Test, TheBodyIsLayeredWithTheKeyColour) {
+  EXPECT_TRUE(GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_LAYERED);
+  COLORREF key = 0;
+  DWORD flags = 0;
+  ASSERT_TRUE(GetLayeredWindowAttributes(window_, &key, nullptr, &flags));
+  EXPECT_EQ(key, RGB(255, 255, 1));
+  EXPECT_EQ(flags & LWA_COLORKEY, static_cast<DWORD>(LWA_COLORKEY));
+}
+
+TEST_F(Win32Form1Test, TheDropBoxShowsThePromptThenTheDroppedPathsRunTogether) {
+  HWND text1 = Control("Text1");
+  EXPECT_EQ(form_.DropBoxText(), kPrompt);
+  SendMessageW(text1, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({L"Z:\\tmp\\照片"})), 0);
+  EXPECT_EQ(form_.DropBoxText(), "Z:\\tmp\\照片");
+  SendMessageW(text1, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({L"  D:\\a", L"D:\\b  "})), 0);
+  EXPECT_EQ(form_.DropBoxText(), "D:\\aD:\\b");  // replaced, not appended; trimmed
+  ShowWindow(window_, SW_HIDE);
+  ShowWindow(window_, SW_SHOW);
+  EXPECT_EQ(form_.DropBoxText(), kPrompt);  // shown again: the prompt is back
+}
+
+TEST_F(Win32Form1Test, TheScratchBoxGivesBackWhatWasWritten) {
+  form_.SetScratchText("D:\\pics\\照片.jpg");
+  EXPECT_EQ(form_.ScratchText(), "D:\\pics\\照片.jpg");
+}
+
+TEST_F(Win32Form1Test, ALongCommandShowsItsProgressAndTheWindowTakesNoInputMeanwhile) {
+  {
+    ProgressWindow busy(GetModuleHandleW(nullptr), window_);
+    EXPECT_FALSE(IsWindowEnabled(window_));
+    busy.Progress(1, 10, "D:\\pics\\a.jpg");
+    EXPECT_EQ(FindWindowW(nullptr, L"正在整理…"), nullptr) << "a quick run flashes no window";
+    Sleep(600);
+    busy.Progress(5, 10, "D:\\pics\\照片.jpg");
+    HWND dialog = FindWindowW(nullptr, L"正在整理…");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), window_);
+  }
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  EXPECT_EQ(FindWindowW(nullptr, L"正在整理…"), nullptr);
+}
+
+}  // namespace
+}  // namespace varnelo

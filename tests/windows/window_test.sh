@@ -1,0 +1,134 @@
+#!/bin/sh
+# The Windows window under Wine on a virtual screen: types a folder path into
+# Text1, presses each command button, answers the boxes with the keyboard,
+# checks the folder after each, and leaves a screenshot.
+#   window_test.sh BUILD_FOLDER SCREENSHOT
+# Needs WINEPREFIX set to a prefix made with wineboot.
+set -eu
+build=$(cd "$1" && pwd)
+screenshot=$2
+here=$(cd "$(dirname "$0")" && pwd)
+export LANG=C.UTF-8 WINEDEBUG=-all
+
+work=$(mktemp -d /tmp/varnelo-window-XXXXXX)
+app=""
+xvfb=""
+cleanup() {
+  [ -n "$app" ] && kill "$app" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A screen of its own, on the first display number free, which Xvfb tells.
+Xvfb -displayfd 3 -screen 0 800x600x24 -noreset 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "window test: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+
+fail() {
+  echo "window test: $*" >&2
+  import -window root "$screenshot" 2>/dev/null || true
+  echo "window test: the screen is in $screenshot" >&2
+  exit 1
+}
+
+# Wine's services, if a server runs already, were started without this
+# screen: the window would appear on none.
+wineserver -k 2>/dev/null || true
+wineserver -w
+
+# Chinese captions need fonts the prefix lacks, and xdotool reaches windows
+# that no window manager holds.
+iconv -f UTF-8 -t UTF-16 "$here/../../tools/wine/prefix.reg" >"$work/prefix.reg"
+wine regedit /S "$(winepath -w "$work/prefix.reg")"
+
+# Waits until a window whose name matches $1 is there (or is gone, with $2 = gone).
+wait_for() {
+  for _ in $(seq 300); do
+    if xdotool search --name "$1" >/dev/null 2>&1; then
+      [ "${2:-}" = gone ] || return 0
+    else
+      [ "${2:-}" = gone ] && return 0
+    fi
+    sleep 0.1
+  done
+  fail "no window \"$1\"${2:+ $2}"
+}
+
+folder="$work/pics"
+mkdir -p "$folder"
+convert -size 16x16 xc:gray "$folder/a.jpg"
+echo b >"$folder/b.txt"
+echo c >"$folder/照片.mp3"
+touch -d 2015-06-15 "$folder/a.jpg" "$folder/b.txt" "$folder/照片.mp3"
+
+# The window's own tests, on this screen.
+(cd "$build" && wine varnelo_window_tests.exe --gtest_brief=1) || fail "the window's tests failed"
+
+(cd "$build" && exec wine varnelo.exe) &
+app=$!
+wait_for "^Varnelo V1.0$"
+sleep 1
+form=$(xdotool search --name "^Varnelo V1.0$" | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$form")"
+# The client area lies inside the frame that Wine draws: equal sides and a
+# caption above.
+side=$(((WIDTH - 519) / 2))
+left=$((X + side))
+top=$((Y + HEIGHT - 349 - side))
+
+click() {  # at client pixels
+  xdotool mousemove $((left + $1)) $((top + $2)) click 1
+}
+
+# Text1 takes the folder as a user types it, in place of the prompt.
+click 250 80
+xdotool key ctrl+End
+for _ in $(seq 20); do xdotool key BackSpace; done
+xdotool type --delay 20 "$(winepath -w "$folder")"
+
+# Presses the button at client pixels $1 $2 and answers its boxes: $3 for the
+# confirmation (Return for OK, Escape for Cancel).
+press() {
+  click "$1" "$2"
+  wait_for "^请选择$"
+  sleep 0.3
+  xdotool key "$3"
+  wait_for "^请选择$" gone
+  [ "$3" = Escape ] && return 0
+  wait_for "^Varnelo$"
+  sleep 0.3
+  xdotool key Return
+  wait_for "^Varnelo$" gone
+}
+
+expect() {  # the folder's files, as find lists them, sorted
+  actual=$(cd "$folder" && find . -type f | sort | tr '\n' ' ')
+  [ "$actual" = "$1" ] || fail "after $2: $actual, not $1"
+}
+
+press 104 272 Escape
+expect "./a.jpg ./b.txt ./照片.mp3 " "a cancelled sort"
+press 104 272 Return  # Command2
+expect "./jpg/a.jpg ./mp3/照片.mp3 ./txt/b.txt " "按扩展名分类"
+press 136 184 Return  # Command3
+expect "./a.jpg ./b.txt ./照片.mp3 " "将所有文件放到根目录"
+press 256 272 Return  # Command4
+expect "./图片/a.jpg ./文档/b.txt ./音频/照片.mp3 " "按文件类型分类"
+press 136 184 Return
+press 376 184 Return  # Command5
+expect "./2015年/a.jpg ./2015年/b.txt ./2015年/照片.mp3 " "按最后修改年份分类"
+press 136 184 Return
+press 408 272 Return  # Command7
+expect "./320p图片及以下/a.jpg ./b.txt ./照片.mp3 " "按照片像素分类"
+
+import -window root "$screenshot"
+# The body is see-through: not one pixel of the key colour reaches the screen.
+keyed=$(convert "$screenshot" -depth 8 txt:- | grep -ci "#FFFF01" || true)
+[ "$keyed" -eq 0 ] || fail "$keyed pixels of the key colour are seen"
+echo "window test: every button sorted the folder; the screen is in $screenshot"
