@@ -50,8 +50,11 @@ Ran Drive(const std::vector<std::string>& arguments) {
   return ran;
 }
 
-std::string Boxes(const std::string& confirmation, const std::string& report) {
-  return "box\t请选择\t" + confirmation + "\nbox\t\t" + report + "\n";
+// The confirmation, the preview's line where there is one, then the report.
+std::string Boxes(const std::string& confirmation, const std::string& preview,
+                  const std::string& report) {
+  return "box\t请选择\t" + confirmation + "\n" +
+         (preview.empty() ? "" : "preview\t" + preview + "\n") + "box\t\t" + report + "\n";
 }
 
 class WindowsDriveTest : public ::testing::Test {
@@ -67,13 +70,14 @@ TEST_F(WindowsDriveTest, RunsEachCommandOnAWindowsPathWithChineseNames) {
 
   Ran ran = Drive({"extension", folder});
   EXPECT_EQ(ran.status, 0u);
-  EXPECT_EQ(ran.output, Boxes("确认按扩展名分类？", "操作已完成!!"));
+  EXPECT_EQ(ran.output,
+            Boxes("确认按扩展名分类？", "将移动 2 个文件，新建 2 个文件夹。", "操作已完成!!"));
   EXPECT_EQ(Contents().size(), 5u) << ::testing::PrintToString(Contents());
   EXPECT_TRUE(Contents().contains("照片/jpg/a.jpg"));
 
   ran = Drive({"flatten", folder});
-  EXPECT_EQ(ran.output,
-            Boxes("确认将所有文件放到根目录？ 这将会永久丢失文件目录!", "操作已完成!!"));
+  EXPECT_EQ(ran.output, Boxes("确认将所有文件放到根目录？ 这将会永久丢失文件目录!",
+                              "将移动 2 个文件到根目录，删除 2 个子文件夹。", "操作已完成!!"));
   EXPECT_EQ(Contents(),
             (Tree{{"照片", "/"}, {"照片/a.jpg", testing::PlainJpeg(16, 16)}, {"照片/b.txt", "b"}}));
 
@@ -94,11 +98,26 @@ TEST_F(WindowsDriveTest, RunsEachCommandOnAWindowsPathWithChineseNames) {
 TEST_F(WindowsDriveTest, CancelChangesNothingAndAMissingFolderIsTold) {
   PutFile(root_ / "a.jpg", "a");
   Ran ran = Drive({"extension", root_.path(), "--cancel"});
-  EXPECT_EQ(ran.output, "box\t请选择\t确认按扩展名分类？\n");
+  EXPECT_EQ(ran.output,
+            "box\t请选择\t确认按扩展名分类？\npreview\t将移动 1 个文件，新建 1 个文件夹。\n");
   EXPECT_EQ(Contents(), (Tree{{"a.jpg", "a"}}));
   ran = Drive({"year", root_ / "不在"});
-  EXPECT_EQ(ran.output, Boxes("确认按最后修改年份分类？", "请确认路径是否正确!!"));
+  EXPECT_EQ(ran.output, Boxes("确认按最后修改年份分类？", "", "请确认路径是否正确!!"));
   EXPECT_EQ(Drive({"nonsense", root_.path()}).status, 2u);
+}
+
+// The undo sets back the times of the folders the run changed: a time it
+// cannot set would end it with the failure box instead.
+TEST_F(WindowsDriveTest, AnUndoGivesTheFolderBack) {
+  const std::string folder = root_ / "照片";
+  PutFile(folder + "\\a.jpg", "a");
+  PutFile(folder + "\\sub\\b.txt", "b");
+  const Tree before = Contents();
+  for (const char* command : {"extension", "flatten"}) {
+    Ran ran = Drive({command, folder, "--undo"});
+    EXPECT_TRUE(ran.output.ends_with("box\t\t撤销已完成!!\n")) << ran.output;
+    EXPECT_EQ(Contents(), before) << command;
+  }
 }
 
 }  // namespace
