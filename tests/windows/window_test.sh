@@ -92,19 +92,29 @@ xdotool key ctrl+End
 for _ in $(seq 20); do xdotool key BackSpace; done
 xdotool type --delay 20 "$(winepath -w "$folder")"
 
+# Answers the box named $1 with the keys $2 once it is there, and waits
+# until that very box is gone: the next may bear its name.
+answer() {
+  wait_for "^$1\$"
+  box=$(xdotool search --name "^$1\$" | head -n 1)
+  sleep 0.3
+  [ -n "${shot:-}" ] && import -window root "$shot" && shot=""
+  xdotool key $2
+  for _ in $(seq 300); do
+    xdotool getwindowname "$box" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "the box \"$1\" stayed after $2"
+}
+
 # Presses the button at client pixels $1 $2 and answers its boxes: $3 for the
-# confirmation (Return for OK, Escape for Cancel).
+# confirmation (Return for OK, Escape for Cancel), $4 for the completion box
+# (Return unless given; "Tab space" presses 撤销, which stands before OK).
 press() {
   click "$1" "$2"
-  wait_for "^请选择$"
-  sleep 0.3
-  xdotool key "$3"
-  wait_for "^请选择$" gone
+  answer 请选择 "$3"
   [ "$3" = Escape ] && return 0
-  wait_for "^Varnelo$"
-  sleep 0.3
-  xdotool key Return
-  wait_for "^Varnelo$" gone
+  answer Varnelo "${4:-Return}"
 }
 
 expect() {  # the folder's files, as find lists them, sorted
@@ -114,8 +124,26 @@ expect() {  # the folder's files, as find lists them, sorted
 
 press 104 272 Escape
 expect "./a.jpg ./b.txt ./照片.mp3 " "a cancelled sort"
+# The completion box's 撤销 puts every file back at once.
+press 104 272 Return "Tab space"
+answer Varnelo Return
+expect "./a.jpg ./b.txt ./照片.mp3 " "撤销 in the completion box"
+# Undone is done with: Ctrl+Z has nothing left, and says so.
+xdotool key ctrl+z
+answer Varnelo Return
+# The confirmation shows what the sort will do.
+shot="${screenshot%.png}-confirm.png"
 press 104 272 Return  # Command2
 expect "./jpg/a.jpg ./mp3/照片.mp3 ./txt/b.txt " "按扩展名分类"
+# Ctrl+Z asks first: Cancel leaves the sort, OK undoes it.
+xdotool key ctrl+z
+answer 请选择 Escape
+expect "./jpg/a.jpg ./mp3/照片.mp3 ./txt/b.txt " "a cancelled Ctrl+Z"
+xdotool key ctrl+z
+answer 请选择 Return
+answer Varnelo Return
+expect "./a.jpg ./b.txt ./照片.mp3 " "Ctrl+Z"
+press 104 272 Return
 press 136 184 Return  # Command3
 expect "./a.jpg ./b.txt ./照片.mp3 " "将所有文件放到根目录"
 press 256 272 Return  # Command4

@@ -4,6 +4,7 @@
 
 #include "commands/frame.h"
 #include "window/prompt.h"
+#include "window/win32/boxes.h"
 
 namespace varnelo {
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"VarneloForm1";
 constexpr int kFirstId = 100;  // a control's id: its place in the layout, after this
 constexpr UINT_PTR kDropBoxSubclass = 1;
+constexpr char kReportTitle[] = "Varnelo";
 
 std::wstring TextOf(HWND control) {
   std::wstring text(GetWindowTextLengthW(control) + 1, L'\0');
@@ -58,6 +60,16 @@ HFONT MakeFont(const char* family, double points) {
                      DEFAULT_PITCH | FF_DONTCARE, WideFromUtf8(family).c_str());
 }
 
+bool IsUndoKey(const MSG& message) {
+  return message.message == WM_KEYDOWN && message.wParam == 'Z' && GetKeyState(VK_CONTROL) < 0 &&
+         GetKeyState(VK_MENU) >= 0 && GetKeyState(VK_SHIFT) >= 0;
+}
+
+bool IsEdit(HWND control) {
+  wchar_t name[8];
+  return GetClassNameW(control, name, 8) > 0 && lstrcmpiW(name, L"EDIT") == 0;
+}
+
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -101,6 +113,7 @@ int Form1::Run(int show) {
   UpdateWindow(window_);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (TakeUndoKey(message)) continue;
     if (IsDialogMessageW(window_, &message)) continue;  // tab moves between the controls
     TranslateMessage(&message);
     DispatchMessageW(&message);
@@ -245,7 +258,27 @@ void Form1::Click(int id) {
   const ControlLayout& layout = kForm1Controls[index];
   if (layout.kind == ControlKind::kHelpButton) Command10_Click();
   if (layout.kind != ControlKind::kButton || busy_) return;
-  RunCommand(*layout.command, *this, fs_);
+  RunCommand(*layout.command, *this, fs_, &history_);
+  EndBusy();
+}
+
+// Ctrl+Z undoes typing while there is typing to undo, once, as the box
+// knows one step only; else it is the window's, which undoes the latest run.
+bool Form1::TakeUndoKey(const MSG& message) {
+  if (!IsUndoKey(message) || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+    return false;
+  }
+  if (IsEdit(message.hwnd) && SendMessageW(message.hwnd, EM_CANUNDO, 0, 0)) {
+    SendMessageW(message.hwnd, EM_UNDO, 0, 0);
+    SendMessageW(message.hwnd, EM_EMPTYUNDOBUFFER, 0, 0);
+  } else if (!busy_) {
+    UndoLast();
+  }
+  return true;
+}
+
+void Form1::UndoLast() {
+  UndoLatest(history_, *this, fs_);
   EndBusy();
 }
 
@@ -264,17 +297,31 @@ void Form1::EndBusy() {
 }
 
 bool Form1::Confirm(const std::string& prompt, const std::string& title) {
-  if (MessageBoxW(window_, WideFromUtf8(prompt).c_str(), WideFromUtf8(title).c_str(),
-                  MB_OKCANCEL | MB_DEFBUTTON1) != IDOK) {
-    return false;
-  }
+  return ConfirmRun(prompt, title, [] { return std::nullopt; });
+}
+
+// Working the preview out reads the whole folder: the wait cursor is up
+// meanwhile, and down again before the question.
+bool Form1::ConfirmRun(const std::string& prompt, const std::string& title,
+                       const std::function<std::optional<Preview>()>& preview) {
+  HCURSOR kept = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  std::optional<Preview> told = preview();
+  SetCursor(kept);
+  if (AskBox(window_, prompt, title, Offer::kCancel, told) != Answer::kOk) return false;
   busy_ = std::make_unique<ProgressWindow>(instance_, window_);
   return true;
 }
 
 void Form1::Report(const std::string& text) {
   EndBusy();
-  MessageBoxW(window_, WideFromUtf8(text).c_str(), L"Varnelo", MB_OK);
+  AskBox(window_, text, kReportTitle, Offer::kNothing);
+}
+
+bool Form1::ReportUndoable(const std::string& text) {
+  EndBusy();
+  if (AskBox(window_, text, kReportTitle, Offer::kUndo) != Answer::kUndo) return false;
+  busy_ = std::make_unique<ProgressWindow>(instance_, window_);
+  return true;
 }
 
 std::string Form1::DropBoxText() { return Utf8FromWide(TextOf(text1_)); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/history.h"
 #include "commands/host.h"
 #include "filesystem/file_system.h"
 #include "window/form1_layout.h"
@@ -17,7 +18,8 @@ namespace varnelo {
 // Linux one: the drop box, the five command buttons and the help button
 // over a body in the key colour, which the desktop leaves see-through.
 // Pressing the body moves the window. It is the host of the commands its
-// buttons run, each on `fs`.
+// buttons run, each on `fs`. It keeps what each run changed until it is
+// closed: the completion box, and Ctrl+Z after it, undo the latest run.
 class Form1 : public Host {
  public:
   Form1(HINSTANCE instance, FileSystem* fs);
@@ -29,7 +31,10 @@ class Form1 : public Host {
   int Run(int show);
 
   bool Confirm(const std::string& prompt, const std::string& title) override;
+  bool ConfirmRun(const std::string& prompt, const std::string& title,
+                  const std::function<std::optional<Preview>()>& preview) override;
   void Report(const std::string& text) override;
+  bool ReportUndoable(const std::string& text) override;
   std::string DropBoxText() override;
   void SetScratchText(const std::string& text) override;
   std::string ScratchText() override;
@@ -48,6 +53,8 @@ class Form1 : public Host {
   void Command10_Click();
   void Text1_OLEDragDrop(HDROP drop);
   void Click(int id);
+  bool TakeUndoKey(const MSG& message);
+  void UndoLast();
   void PutPrompt();
   void EndBusy();
 
@@ -58,6 +65,7 @@ class Form1 : public Host {
   HWND text3_ = nullptr;
   COLORREF m_transparencyKey = RGB(kKeyRed, kKeyGreen, kKeyBlue);
   std::vector<HFONT> fonts_;
+  History history_;
   // From the confirmation to the command's last box.
   std::unique_ptr<ProgressWindow> busy_;
   bool prompt_due_ = false;  // shown again while a command worked
