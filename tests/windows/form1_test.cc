@@ -2,6 +2,7 @@
 // the window made in this process on a screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -33,12 +34,52 @@ HDROP DropOf(const std::vector<std::wstring>& paths) {
   return static_cast<HDROP>(memory);
 }
 
+// What a box showed, and the button that answered it.
+struct BoxSeen {
+  std::wstring title;
+  std::vector<std::wstring> texts;  // of its controls, in their order
+  std::wstring pressed;
+};
+
+BoxSeen seen;
+
+BOOL CALLBACK NoteText(HWND control, LPARAM /*unused*/) {
+  if (IsWindowVisible(control)) seen.texts.push_back(TextOf(control));
+  return TRUE;
+}
+
+// Once the box is up, notes it and presses `seen.pressed`.
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(nullptr, seen.title.c_str());
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  EnumChildWindows(box, NoteText, 0);
+  HWND button = FindWindowExW(box, nullptr, L"BUTTON", seen.pressed.c_str());
+  if (button) SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// Runs `ask` while a timer answers its box, titled `title`, with `pressed`.
+template <typename Ask>
+auto Answered(const wchar_t* title, const wchar_t* pressed, Ask&& ask) {
+  seen = {title, {}, pressed};
+  SetTimer(nullptr, 0, 50, AnswerBox);
+  return ask();
+}
+
+bool Shows(const std::wstring& text) {
+  return std::find(seen.texts.begin(), seen.texts.end(), text) != seen.texts.end();
+}
+
 class Win32Form1Test : public ::testing::Test {
  protected:
   void SetUp() override {
     window_ = FindWindowW(L"VarneloForm1", nullptr);
     ASSERT_NE(window_, nullptr);
     ShowWindow(window_, SW_SHOW);
+    // The window of the test before, closed, asked this thread to quit,
+    // which would end a box at once.
+    for (MSG quit; PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+    }
   }
   HWND Control(const char* name) {
     for (size_t i = 0; i < std::size(kForm1Controls); ++i) {
@@ -128,6 +169,37 @@ TEST_F(Win32Form1Test, ALongCommandShowsItsProgressAndTheWindowTakesNoInputMeanw
   }
   EXPECT_TRUE(IsWindowEnabled(window_));
   EXPECT_EQ(FindWindowW(nullptr, L"正在整理…"), nullptr);
+}
+
+TEST_F(Win32Form1Test, TheCompletionBoxOffersUndoWhichStartsItsWorkAtOnce) {
+  EXPECT_FALSE(Answered(L"Varnelo", L"OK", [&] { return form_.ReportUndoable("操作已完成!!"); }));
+  EXPECT_TRUE(Shows(L"操作已完成!!"));
+  EXPECT_TRUE(Shows(L"撤销"));
+  EXPECT_TRUE(IsWindowEnabled(window_));
+
+  EXPECT_TRUE(Answered(L"Varnelo", L"撤销", [&] { return form_.ReportUndoable("操作已完成!!"); }));
+  EXPECT_FALSE(IsWindowEnabled(window_)) << "the undo works behind its progress window";
+  Answered(L"Varnelo", L"OK", [&] { form_.Report("撤销已完成!!"); });
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  EXPECT_FALSE(Shows(L"撤销"));
+}
+
+TEST_F(Win32Form1Test, TheConfirmationShowsThePreviewLineAndItsMovesOnDemand) {
+  const Preview preview = {"将移动 1 个文件，新建 1 个文件夹。", "D:\\a.jpg → D:\\jpg\\a.jpg"};
+  bool ok = Answered(L"请选择", L"Cancel", [&] {
+    return form_.ConfirmRun("确认按扩展名分类?", "请选择", [&] { return preview; });
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  EXPECT_TRUE(Shows(L"确认按扩展名分类?\n\n将移动 1 个文件，新建 1 个文件夹。"));
+  EXPECT_TRUE(Shows(L"显示详细信息"));
+  EXPECT_FALSE(Shows(WideFromUtf8(preview.details))) << "the moves wait to be asked for";
+
+  EXPECT_TRUE(Answered(L"请选择", L"OK", [&] {
+    return form_.ConfirmRun("确认按扩展名分类?", "请选择", [] { return std::nullopt; });
+  }));
+  EXPECT_FALSE(IsWindowEnabled(window_));
+  Answered(L"Varnelo", L"OK", [&] { form_.Report("操作已完成!!"); });
 }
 
 }  // namespace

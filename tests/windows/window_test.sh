@@ -86,12 +86,6 @@ click() {  # at client pixels
   xdotool mousemove $((left + $1)) $((top + $2)) click 1
 }
 
-# Text1 takes the folder as a user types it, in place of the prompt.
-click 250 80
-xdotool key ctrl+End
-for _ in $(seq 20); do xdotool key BackSpace; done
-xdotool type --delay 20 "$(winepath -w "$folder")"
-
 # Answers the box named $1 with the keys $2 once it is there, and waits
 # until that very box is gone: the next may bear its name.
 answer() {
@@ -106,6 +100,23 @@ answer() {
   done
   fail "the box \"$1\" stayed after $2"
 }
+
+# Text1 takes the folder as a user types it, in place of the prompt.
+type_folder() {
+  click 250 80
+  xdotool key ctrl+End
+  xdotool key --delay 5 --repeat 100 BackSpace
+  xdotool type --delay 20 "$(winepath -w "$folder")"
+}
+type_folder
+# Ctrl+Z there undoes the typing first; with none left it is the window's,
+# which has no run to undo yet.
+xdotool key ctrl+z
+sleep 0.5
+xdotool search --name "^Varnelo\$" >/dev/null 2>&1 && fail "Ctrl+Z in Text1 left its typing"
+xdotool key ctrl+z
+answer Varnelo Return
+type_folder
 
 # Presses the button at client pixels $1 $2 and answers its boxes: $3 for the
 # confirmation (Return for OK, Escape for Cancel), $4 for the completion box
@@ -144,7 +155,7 @@ answer 请选择 Return
 answer Varnelo Return
 expect "./a.jpg ./b.txt ./照片.mp3 " "Ctrl+Z"
 press 104 272 Return
-press 136 184 Return  # Command3
+press 136 184 Return Escape  # Command3; Esc in the completion box is OK
 expect "./a.jpg ./b.txt ./照片.mp3 " "将所有文件放到根目录"
 press 256 272 Return  # Command4
 expect "./图片/a.jpg ./文档/b.txt ./音频/照片.mp3 " "按文件类型分类"
