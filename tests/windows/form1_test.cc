@@ -39,6 +39,7 @@ struct BoxSeen {
   std::wstring title;
   std::vector<std::wstring> texts;  // of its controls, in their order
   std::wstring pressed;
+  bool expanded = false;  // the details opened first
 };
 
 BoxSeen seen;
@@ -53,6 +54,8 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND box = FindWindowW(nullptr, seen.title.c_str());
   if (!box) return;
   KillTimer(nullptr, timer);
+  HWND details = FindWindowExW(box, nullptr, L"BUTTON", L"详细");
+  if (seen.expanded && details) SendMessageW(details, BM_CLICK, 0, 0);
   EnumChildWindows(box, NoteText, 0);
   HWND button = FindWindowExW(box, nullptr, L"BUTTON", seen.pressed.c_str());
   if (button) SendMessageW(button, BM_CLICK, 0, 0);
@@ -60,8 +63,8 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
 
 // Runs `ask` while a timer answers its box, titled `title`, with `pressed`.
 template <typename Ask>
-auto Answered(const wchar_t* title, const wchar_t* pressed, Ask&& ask) {
-  seen = {title, {}, pressed};
+auto Answered(const wchar_t* title, const wchar_t* pressed, Ask&& ask, bool expanded = false) {
+  seen = {title, {}, pressed, expanded};
   SetTimer(nullptr, 0, 50, AnswerBox);
   return ask();
 }
@@ -192,14 +195,38 @@ TEST_F(Win32Form1Test, TheConfirmationShowsThePreviewLineAndItsMovesOnDemand) {
   EXPECT_FALSE(ok);
   EXPECT_TRUE(IsWindowEnabled(window_));
   EXPECT_TRUE(Shows(L"确认按扩展名分类?\n\n将移动 1 个文件，新建 1 个文件夹。"));
-  EXPECT_TRUE(Shows(L"显示详细信息"));
+  EXPECT_TRUE(Shows(L"详细"));
   EXPECT_FALSE(Shows(WideFromUtf8(preview.details))) << "the moves wait to be asked for";
+
+  Answered(
+      L"请选择", L"Cancel",
+      [&] { return form_.ConfirmRun("确认按扩展名分类?", "请选择", [&] { return preview; }); },
+      true);
+  EXPECT_TRUE(Shows(WideFromUtf8(preview.details)));
 
   EXPECT_TRUE(Answered(L"请选择", L"OK", [&] {
     return form_.ConfirmRun("确认按扩展名分类?", "请选择", [] { return std::nullopt; });
   }));
   EXPECT_FALSE(IsWindowEnabled(window_));
   Answered(L"Varnelo", L"OK", [&] { form_.Report("操作已完成!!"); });
+}
+
+// The box grows with its details and has no scroll bar: a long list would
+// push its buttons off the screen.
+TEST_F(Win32Form1Test, TheMovesAreCutToWhatTheScreenHolds) {
+  Preview preview = {"将移动 500 个文件，新建 1 个文件夹。", ""};
+  for (int i = 0; i < 500; ++i) preview.details += "D:\\" + std::to_string(i) + ".txt\n";
+  Answered(
+      L"请选择", L"Cancel",
+      [&] { return form_.ConfirmRun("确认按扩展名分类?", "请选择", [&] { return preview; }); },
+      true);
+  auto details = std::find_if(seen.texts.begin(), seen.texts.end(), [](const std::wstring& text) {
+    return text.starts_with(L"D:\\0.txt\n");
+  });
+  ASSERT_NE(details, seen.texts.end());
+  EXPECT_TRUE(details->ends_with(L"\n……"));
+  EXPECT_LT(std::count(details->begin(), details->end(), L'\n'), 100);
+  EXPECT_GE(std::count(details->begin(), details->end(), L'\n'), 10);
 }
 
 }  // namespace

@@ -1,9 +1,40 @@
 #include "window/win32/boxes.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace varnelo {
 namespace {
 
-constexpr int kUndoButton = 1000;  // clear of the common buttons' ids
+constexpr int kUndoButton = 1000;     // clear of the common buttons' ids
+constexpr int kRoomForTheRest = 120;  // pixels: caption, question, preview line, buttons
+constexpr int kFewestLines = 10;
+
+int LineHeight() {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  return std::max(1, std::abs(static_cast<int>(metrics.lfMessageFont.lfHeight)) * 3 / 2);
+}
+
+// A task dialog grows with its details and never scrolls them: a list
+// taller than the screen would push the buttons off it. It is cut to the
+// lines that fit, ended as the preview ends a list too long for it.
+std::wstring Fitting(const std::wstring& details, HWND owner) {
+  MONITORINFO screen = {};
+  screen.cbSize = sizeof screen;
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &screen);
+  // Placed over the window, the box may start halfway down the screen.
+  const int height = (screen.rcWork.bottom - screen.rcWork.top) / 2;
+  const int lines = std::max(kFewestLines, (height - kRoomForTheRest) / LineHeight());
+  size_t cut = 0;
+  for (int line = 0; line < lines; ++line) {
+    size_t next = details.find(L'\n', cut);
+    if (next == std::wstring::npos || next + 1 >= details.size()) return details;
+    cut = next + 1;
+  }
+  return details.substr(0, cut) + L"……";
+}
 
 // A plain message box does for a box with nothing to add to one.
 Answer AskMessageBox(HWND owner, const std::wstring& text, const std::wstring& title, Offer offer) {
@@ -42,7 +73,7 @@ Answer AskBox(HWND owner, const std::string& text, const std::string& title, Off
   std::wstring details;
   if (preview) {
     content += L"\n\n" + WideFromUtf8(preview->summary);
-    details = WideFromUtf8(preview->details);
+    details = Fitting(WideFromUtf8(preview->details), owner);
   }
   const TASKDIALOG_BUTTON undo = {kUndoButton, L"撤销"};
   TASKDIALOGCONFIG config = {};
@@ -64,8 +95,8 @@ Answer AskBox(HWND owner, const std::string& text, const std::string& title, Off
   config.nDefaultButton = IDOK;
   if (!details.empty()) {
     config.pszExpandedInformation = details.c_str();
-    config.pszCollapsedControlText = L"显示详细信息";
-    config.pszExpandedControlText = L"隐藏详细信息";
+    config.pszCollapsedControlText = L"详细";
+    config.pszExpandedControlText = L"详细";
   }
   int pressed = IDCANCEL;
   if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
