@@ -103,9 +103,8 @@ Answer AskBox(HWND owner, const std::string& text, const std::string& title, Off
     return AskMessageBox(owner, content, caption, offer == Offer::kUndo ? Offer::kNothing : offer);
   }
   if (pressed == kUndoButton) return Answer::kUndo;
-  if (pressed == IDOK || offer != Offer::kCancel)
-    return Answer::kOk;  // Esc means OK without Cancel
-  return Answer::kCancel;
+  // Without Cancel, every way out of the box is OK.
+  return pressed == IDOK || offer != Offer::kCancel ? Answer::kOk : Answer::kCancel;
 }
 
 }  // namespace varnelo
