@@ -15,6 +15,13 @@ void RefuseControlCharacters(std::string_view folder) {
   if (HasControlCharacter(folder)) throw Failure(kBadFileName, "bad file name");
 }
 
+// A folder's path ending in a separator is asked about once per file: the
+// separator is passed over, not copied away.
+std::string_view WithoutEndingSeparator(std::string_view path) {
+  if (path.size() > RootLength(path) && path.back() == kPathSeparator) path.remove_suffix(1);
+  return path;
+}
+
 }  // namespace
 
 Resolver::Resolver(FileSystem* fs, FolderCache& cache, const std::string& folder)
@@ -25,17 +32,16 @@ bool Resolver::IsBelow(std::string_view path) const {
   return IsPathSeparator(folder_.back()) || path[folder_.size()] == kPathSeparator;
 }
 
+bool Resolver::IsRecent(std::string_view folder) const {
+  return recent_ && recent_->generation == cache_.generation() && recent_->asked == folder;
+}
+
 ResolvedPath Resolver::Resolve(std::string_view raw) {
-  // A folder's path ending in a separator is asked about once per file: the
-  // separator is passed over, not copied away.
   std::string normalized;
-  std::string_view path = raw;
-  if (path.size() > RootLength(path) && path.back() == kPathSeparator) path.remove_suffix(1);
+  std::string_view path = WithoutEndingSeparator(raw);
   if (!IsNormalPath(path)) path = normalized = NormalizePath(path);
   std::string_view parent = ParentOf(path);
-  if (recent_ && recent_->generation == cache_.generation() && recent_->asked == parent) {
-    return InFolder(recent_->resolved, *recent_->listing, NameOf(path));
-  }
+  if (IsRecent(parent)) return InFolder(recent_->resolved, *recent_->listing, NameOf(path));
   // Below the run's folder every name was read from a listing, where a
   // control character is a real one; only typed text is held to the rule.
   bool below = IsBelow(path);
@@ -59,12 +65,9 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
   return InFolder(folder, listing, rest);
 }
 
-std::optional<const Entry*> Resolver::RecentEntry(std::string_view path) {
-  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  if (!recent_ || recent_->generation != cache_.generation() || !IsNormalPath(path) ||
-      recent_->asked != ParentOf(path)) {
-    return std::nullopt;
-  }
+std::optional<const Entry*> Resolver::RecentEntry(std::string_view raw) {
+  std::string_view path = WithoutEndingSeparator(raw);
+  if (!IsNormalPath(path) || !IsRecent(ParentOf(path))) return std::nullopt;
   std::string_view name = NameOf(path);
   std::optional<uint32_t> place = IsName(name) ? recent_->listing->Find(name) : std::nullopt;
   return place ? &recent_->listing->At(*place).entry : nullptr;

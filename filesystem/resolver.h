@@ -59,6 +59,8 @@ class Resolver {
 
  private:
   bool IsBelow(std::string_view path) const;
+  // Whether `folder`, as a path spells it, is the folder resolved last.
+  bool IsRecent(std::string_view folder) const;
   // The entry at `path` where its parent is the folder asked about last: the
   // listing's own, or nullptr where none is there. Nothing where the path
   // must be resolved the long way.

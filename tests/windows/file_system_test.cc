@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "filesystem/failure.h"
+#include "filesystem/file_operations.h"
 #include "filesystem/file_system.h"
 #include "filesystem/win32.h"
 #include "tests/support/temp_folder.h"
@@ -176,6 +177,17 @@ TEST_F(Win32FileSystemTest, TextThatIsNoUtf8NamesNoFile) {
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.number(), kBadFileName);
   }
+}
+
+// A folder's path ends in the system's separator when the directory function
+// is asked for its folders: also when that folder was the one asked about last.
+TEST_F(Win32FileSystemTest, TheDirectoryFunctionFindsAFolderNamedWithItsEndingSeparator) {
+  PutFile(root_ / "sub\\a.jpg", "a");
+  FileOperations operations(&fs_, root_.path());
+  EXPECT_EQ(operations.Dir(root_ / "sub\\", kDirectory), ".");
+  EXPECT_EQ(operations.Dir(root_ / "sub\\a.jpg", 0), "a.jpg");
+  EXPECT_EQ(operations.Dir(root_ / "sub\\", kDirectory), ".");
+  EXPECT_EQ(operations.Dir(root_ / "sub\\", 0), "a.jpg");
 }
 
 }  // namespace
