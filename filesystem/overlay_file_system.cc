@@ -92,7 +92,7 @@ OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path)
 
 std::optional<OverlayFileSystem::Node>& OverlayFileSystem::Set(const std::string& path,
                                                                std::optional<Node> node) {
-  ByName<std::optional<Node>>& names = FolderNamed(ParentOf(path)).names;
+  TextMap<std::optional<Node>>& names = FolderNamed(ParentOf(path)).names;
   if (auto name = names.find(NameOf(path)); name != names.end()) {
     return name->second = std::move(node);
   }

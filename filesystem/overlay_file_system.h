@@ -3,9 +3,9 @@
 
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "filesystem/file_system.h"
+#include "filesystem/folder_cache.h"
 
 namespace varnelo {
 
@@ -16,14 +16,6 @@ namespace varnelo {
 // folder not empty); a folder is never renamed in it, which no command does.
 class OverlayFileSystem : public FileSystem {
  public:
-  // Looks names up by view, as a run asks about thousands of them.
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
-  template <typename Value>
-  using ByName = std::unordered_map<std::string, Value, Hash, std::equal_to<>>;
-
   // REQUIRES: `disk` outlives this object.
   explicit OverlayFileSystem(FileSystem* disk) : disk_(disk) {}
 
@@ -57,7 +49,7 @@ class OverlayFileSystem : public FileSystem {
   // only those it changed.
   struct Folder {
     bool complete = false;
-    ByName<std::optional<Node>> names;
+    TextMap<std::optional<Node>> names;
   };
   // What the simulation knows of a path: nothing (the disk answers), or
   // that an entry stands there or none does.
@@ -81,10 +73,10 @@ class OverlayFileSystem : public FileSystem {
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;
-  ByName<Folder> folders_;
+  TextMap<Folder> folders_;
   // Folders the simulation has not touched, as the disk told them: the run's
   // folder is asked about at every move into it.
-  ByName<EntryInfo> untouched_folders_;
+  TextMap<EntryInfo> untouched_folders_;
   uint64_t next_inode_ = ~uint64_t{0};  // counted down, clear of the disk's
 };
 

@@ -14,11 +14,9 @@ std::string Hex(uint64_t value, size_t digits) {
   return text;
 }
 
-// Check digits of a token: FNV-1a over its digits.
+// Check digits of a token: drawn from a hash of its digits.
 std::string CheckDigits(std::string_view token) {
-  uint64_t hash = 14695981039346656037u;
-  for (char c : token) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-  return Hex(hash >> 32, kCheckDigits);
+  return Hex(BytesHash(token) >> 32, kCheckDigits);
 }
 
 bool IsSameFile(const EntryInfo& a, const EntryInfo& b) {
