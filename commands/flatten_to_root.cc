@@ -109,6 +109,7 @@ extern const Command kFlattenToRoot = {
     .most_files = kMostFiles,
     .opens_folder_first = false,
     .operation = &FlattenToRoot,
+    .tells_folders_removed = true,
 };
 
 }  // namespace varnelo

@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "commands/commands.h"
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
 #include "filesystem/overlay_file_system.h"
@@ -91,19 +90,17 @@ std::optional<Stop> Work(const Command& command, Host& host, FileSystem* fs, int
   });
 }
 
-// `path` as seen from the run's `folder`.
+// `path` as seen from the run's `folder`, in the system's own separators.
 std::string_view Relative(std::string_view path, std::string_view folder) {
-  if (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/') {
-    path.remove_prefix(folder.size() + 1);
-  } else if (folder == "/" && path.starts_with('/')) {
-    path.remove_prefix(1);
-  }
+  if (folder.empty() || path.size() <= folder.size() || !path.starts_with(folder)) return path;
+  if (IsPathSeparator(folder.back())) return path.substr(folder.size());  // a root
+  if (IsPathSeparator(path[folder.size()])) return path.substr(folder.size() + 1);
   return path;
 }
 
 std::string Summary(const Command& command, int files, int made, int removed) {
   if (files == 0) return kNothingToMoveText;
-  bool flattens = &command == &kFlattenToRoot;
+  const bool flattens = command.tells_folders_removed;
   std::string text = Filled(flattens ? kFlattenPreviewText : kPreviewText, std::to_string(files));
   return Filled(text, std::to_string(flattens ? removed : made));
 }

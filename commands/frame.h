@@ -65,6 +65,9 @@ struct Command {
   int most_files;           // the most files its counts take; 0 where it counts none
   bool opens_folder_first;  // whether the frame opens the folder before the operation
   void (*operation)(CommandRun& run);
+  // Whether its preview tells the folders it removes (the files brought up
+  // to the root) rather than those it makes.
+  bool tells_folders_removed = false;
 };
 
 // Runs `command` from its confirmation to its last box, on file operations

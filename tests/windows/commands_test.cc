@@ -5,6 +5,7 @@
 #include <set>
 
 #include "commands/commands.h"
+#include "commands/frame.h"
 #include "filesystem/names.h"
 #include "filesystem/win32.h"
 #include "tests/support/plain_pictures.h"
@@ -47,6 +48,17 @@ TEST_F(WindowsCommandsTest, ExtensionSortLeavesFilesTheVolumeMarksHidden) {
                               {"jpg/B.JPG", "b"},  // the folder is found in any letter case
                               {"jpg/a.jpg", "a"},
                               {"marked.txt", "m"}}));
+}
+
+// The preview lists each move as the user sees paths on Windows, from the
+// dropped folder down.
+TEST_F(WindowsCommandsTest, ThePreviewTellsTheMovesBelowTheFolder) {
+  PutFile(root_ / "a.jpg", "a");
+  testing::ScriptedHost host(root_.path(), true);
+  std::optional<RunRecord> record = Simulate(kSortByExtension, host, FileSystem::Default());
+  ASSERT_TRUE(record);
+  EXPECT_EQ(PreviewOf(kSortByExtension, *record).details, "a.jpg → jpg\\a.jpg\n");
+  EXPECT_EQ(Contents(), (Tree{{"a.jpg", "a"}}));
 }
 
 TEST_F(WindowsCommandsTest, FlattenBringsEverythingUpUnderFreeNamesAndSaysWhereItWorked) {
