@@ -75,7 +75,8 @@ class Playback {
   void RemoveIfEmpty(const std::string& folder) {
     if (!IsFolder(fs_->Inspect(folder))) return;
     // "." and ".." are all an empty folder answers.
-    if (operations_.DirEntries(folder + "/", kHidden | kSystem | kDirectory).size() > 2) return;
+    if (operations_.DirEntries(folder + kPathSeparator, kHidden | kSystem | kDirectory).size() > 2)
+      return;
     operations_.PruneFolder(folder);
     folders_.erase(folder);
   }
