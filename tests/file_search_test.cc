@@ -1,8 +1,12 @@
 #include "filesystem/file_search.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,10 +36,13 @@ class LockingFileSystem : public FileSystemWrapper {
 
 class FileSearchTest : public ::testing::Test {
  protected:
-  // The paths found, relative to the folder searched.
+  // The paths found, relative to the folder searched and spelt with "/".
   Paths Find(const std::string& folder, const std::string& pattern) {
     Paths found = search_->FindFiles(folder, pattern);
-    for (std::string& path : found) path.erase(0, root_.path().size() + 1);
+    for (std::string& path : found) {
+      path.erase(0, root_.path().size() + 1);
+      std::replace(path.begin(), path.end(), kPathSeparator, '/');
+    }
     return found;
   }
   Paths FindAfresh(const std::string& folder, const std::string& pattern) {
@@ -83,13 +90,18 @@ TEST_F(FileSearchTest, FollowsNoLinkToAFolderAndSkipsWhatCannotBeRead) {
   TempFolder outside;
   PutFile(outside / "o.txt");
   PutFile(root_ / "a/f.txt");
+  PutFile(root_ / "locked/c.txt");
+  Paths expected = {"a/f.txt"};
+  // Links are made from the Linux side only, and Windows names hold no line break.
+#ifndef _WIN32
   ASSERT_EQ(symlink("..", (root_ / "a/loop").c_str()), 0);
   ASSERT_EQ(symlink(outside.path().c_str(), (root_ / "out").c_str()), 0);
   ASSERT_EQ(symlink("a/f.txt", (root_ / "file-link").c_str()), 0);
   PutFile(root_ / "line\nbreak/b.txt");
-  PutFile(root_ / "locked/c.txt");
+  expected = {"file-link", "a/f.txt", "line\nbreak/b.txt"};
+#endif
 
-  EXPECT_EQ(Find(root_.path(), "*"), (Paths{"file-link", "a/f.txt", "line\nbreak/b.txt"}))
+  EXPECT_EQ(Find(root_.path(), "*"), expected)
       << "a folder name read from a listing may hold a line break";
   EXPECT_EQ(FindAfresh(root_ / "missing", "*"), Paths{});
 }

@@ -40,22 +40,30 @@ constexpr std::time_t k2100 = 4116744000;
 constexpr std::time_t k2007March15At0605 = 1173938709;  // UTC
 constexpr std::time_t k1998LastEvening = 915134400;     // 1998-12-31 20:00 UTC
 
+// The C library's local time zone, from TZ as both systems' libraries read
+// it; none for the system's own.
+void SetTimeZone(const std::optional<std::string>& tz) {
+#ifdef _WIN32
+  _putenv_s("TZ", tz ? tz->c_str() : "");
+  _tzset();
+#else
+  if (tz) {
+    setenv("TZ", tz->c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+#endif
+}
+
 class SortByYearTest : public ::testing::Test {
  protected:
   // Eight hours ahead of UTC, so a date taken in UTC instead of local time shows.
   void SetUp() override {
     if (const char* tz = std::getenv("TZ")) saved_tz_ = tz;
-    setenv("TZ", "CST-8", 1);
-    tzset();
+    SetTimeZone("CST-8");
   }
-  void TearDown() override {
-    if (saved_tz_) {
-      setenv("TZ", saved_tz_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
+  void TearDown() override { SetTimeZone(saved_tz_); }
 
   Boxes Run(FileSystem* fs = FileSystem::Default()) {
     ScriptedHost host(root_.path());

@@ -42,7 +42,7 @@ TEST_F(UndoAfterChangesTest, PutsEveryFileBackAndRemovesTheFoldersItMade) {
 TEST_F(UndoAfterChangesTest, AFileMovedOrChangedSinceStaysAndIsCountedAndNothingIsReplaced) {
   PutFile(folder_ / "txt/b.txt", "changed");  // same size, another time
   SetModificationTime(folder_ / "txt/b.txt", 1000000000);
-  std::filesystem::rename(folder_ / "jpg/a.jpg", folder_ / "a moved.jpg");
+  std::filesystem::rename(PathOf(folder_ / "jpg/a.jpg"), PathOf(folder_ / "a moved.jpg"));
   PutFile(folder_ / "c.txt", "new c");  // takes the old name of c.txt
   EXPECT_EQ(Undo(), "|撤销已完成，有 2 个文件已被移动或修改，留在原处。");
   EXPECT_EQ(Tree(folder_.path()), (Files{{"a moved.jpg", "a"},

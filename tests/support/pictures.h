@@ -7,7 +7,8 @@
 namespace varnelo::testing {
 
 // The bytes of a picture of one flat colour, in `kind`: "bmp", "jpeg", "gif",
-// "ico", "tiff", "png" or any other kind Qt can write.
+// "ico", "tiff", "png" or any other kind Qt can write; on Windows, which has
+// no Qt, only those that plain_pictures.h writes.
 std::string PictureBytes(int width, int height, const std::string& kind);
 
 // Writes a flat picture to `path`, of the kind its extension names in any

@@ -1,9 +1,14 @@
 #include "tests/support/temp_folder.h"
 
+#ifdef _WIN32
+#include "filesystem/win32.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -53,7 +58,12 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::operator/(const std::string& relative) const {
-  return path_ + kPathSeparator + relative;
+  return path_ + kPathSeparator + NativePath(relative);
+}
+
+std::string NativePath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSeparator);
+  return path;
 }
 
 void MakeFolders(const std::string& path) { fs::create_directories(PathOf(path)); }
@@ -73,7 +83,24 @@ std::string ReadFile(const std::string& path) {
   return buffer.str();
 }
 
+void MakeHardLink(const std::string& path, const std::string& link) {
+  fs::create_hard_link(PathOf(path), PathOf(link));
+}
+
 #ifdef _WIN32
+unsigned long long FileIdentity(const std::string& path) {
+  HANDLE file =
+      CreateFileW(PathOf(path).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("no " + path);
+  BY_HANDLE_FILE_INFORMATION info;
+  bool known = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!known) throw std::runtime_error("no identity for " + path);
+  return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
 bool Exists(const std::string& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(PathOf(path), error));
@@ -90,6 +117,12 @@ std::time_t ModificationTime(const std::string& path) {
       std::chrono::time_point_cast<std::chrono::system_clock::duration>(at));
 }
 #else
+unsigned long long FileIdentity(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) throw std::runtime_error("no " + path);
+  return info.st_ino;
+}
+
 bool Exists(const std::string& path) {
   struct stat info;
   return lstat(path.c_str(), &info) == 0;

@@ -18,12 +18,16 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // path(), the system's separator, relative
+  // path(), the system's separator, relative with its "/" made the system's
   std::string operator/(const std::string& relative) const;
 
  private:
   std::string path_;
 };
+
+// `path` with each "/" made the system's separator, as the file layer spells
+// paths: the tests write sub-folders with "/" on every system.
+std::string NativePath(std::string path);
 
 // The UTF-8 path for the standard library, which would read a narrow one in
 // the user's code page on Windows; and back.
@@ -35,6 +39,11 @@ void PutFile(const std::string& path, const std::string& content = "x");
 std::string ReadFile(const std::string& path);
 void MakeFolders(const std::string& path);
 bool Exists(const std::string& path);
+// A second name for the file at `path`.
+void MakeHardLink(const std::string& path, const std::string& link);
+// What tells one file from another on its volume whatever its name: its
+// inode, or Windows' file index.
+unsigned long long FileIdentity(const std::string& path);
 void SetModificationTime(const std::string& path, std::time_t time);
 std::time_t ModificationTime(const std::string& path);
 
