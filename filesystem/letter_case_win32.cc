@@ -30,6 +30,12 @@ char32_t Mapped(char32_t c, DWORD how) {
 
 char32_t UpperCaseLetter(char32_t c) { return Mapped(c, LCMAP_UPPERCASE); }
 
-char32_t FoldedLetter(char32_t c) { return Mapped(Mapped(c, LCMAP_UPPERCASE), LCMAP_LOWERCASE); }
+char32_t FoldedLetter(char32_t c) {
+  // Windows' upper-case table takes a final sigma to the capital, as its
+  // file systems compare names; Wine's leaves it, so it is spelt here.
+  constexpr char32_t kFinalSigma = U'\u03C2', kSigma = U'\u03C3';
+  if (c == kFinalSigma) return kSigma;
+  return Mapped(Mapped(c, LCMAP_UPPERCASE), LCMAP_LOWERCASE);
+}
 
 }  // namespace varnelo

@@ -5,6 +5,8 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include "filesystem/win32.h"
 #endif
 
 #include <filesystem>
@@ -142,6 +144,13 @@ TEST_F(FileOperationsTest, TwoNamesOfOneFileBecomeOneAndNothingIsPlacedOntoItsel
 }
 
 TEST_F(FileOperationsTest, ANameTakenMeanwhileByTheSameFileIsNotDoubled) {
+#ifdef _WIN32
+  // Wine renames onto a second name of the same file as POSIX does: it
+  // succeeds and does nothing. Windows refuses the name.
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+    GTEST_SKIP() << "Wine keeps both names of one file on a rename";
+  }
+#endif
   PutFile(root_ / "a.jpg", "data");
   testing::MakeFolders(root_ / "jpg");
   FileOperations ops(FileSystem::Default(), root_.path());
