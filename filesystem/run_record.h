@@ -2,6 +2,7 @@
 #define VARNELO_FILESYSTEM_RUN_RECORD_H_
 
 #include <ctime>
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -51,7 +52,9 @@ struct Change {
 // they were before it changed them first.
 struct RunRecord {
   std::string folder;  // the run's folder
-  std::vector<Change> changes;
+  // A change a file: grown in blocks, as doubling a whole array of them holds
+  // the old and the new at once, which made the peak of a large run.
+  std::deque<Change> changes;
   std::vector<std::pair<std::string, struct timespec>> folder_times;
   int stayed = 0;  // files an undo has left where they were, so far
   bool undone = false;
