@@ -48,7 +48,9 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
   std::sort(sort_keys.begin(), sort_keys.end());
   // Kept in the order the commands walk them, the entries and their index
   // lie side by side in memory as they are asked for.
-  entries_.reserve(entries.size());
+  // Room to spare for the folders a sort makes in it: the first of them
+  // would else copy every entry, holding the old array and the new at once.
+  entries_.reserve(entries.size() + entries.size() / 8 + 16);
   order_.reserve(entries.size());
   size_t capacity = 16;
   while (capacity < 2 * entries.size()) capacity *= 2;

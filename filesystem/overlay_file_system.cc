@@ -99,6 +99,19 @@ std::optional<OverlayFileSystem::Node>& OverlayFileSystem::Set(const std::string
   return names.emplace(std::string(NameOf(path)), std::move(node)).first->second;
 }
 
+void OverlayFileSystem::Unset(const std::string& path) {
+  Folder& folder = FolderNamed(ParentOf(path));
+  // A listed folder tells that a name it lacks is none: the name goes with
+  // its node, as a large folder emptied would else keep one for every file.
+  if (folder.complete) {
+    if (auto name = folder.names.find(NameOf(path)); name != folder.names.end()) {
+      folder.names.erase(name);
+    }
+    return;
+  }
+  Set(path, std::nullopt);
+}
+
 EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
   return {EntryKind::kFile, false, true, Now(), folder.device, next_inode_--, 1, 0};
 }
@@ -137,12 +150,12 @@ void OverlayFileSystem::RemoveFolder(const std::string& path) {
   } else if (node.info.kind != EntryKind::kFolderLink) {
     Fail(ENOTDIR, "remove folder " + path);
   }
-  Set(path, std::nullopt);
+  Unset(path);
 }
 
 void OverlayFileSystem::DeleteFile(const std::string& path) {
   if (NodeAt(path).info.kind == EntryKind::kFolder) Fail(EISDIR, "delete " + path);
-  Set(path, std::nullopt);
+  Unset(path);
 }
 
 Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to) {
@@ -155,7 +168,7 @@ Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to
   }
   Node moved = std::move(node);
   if (!moved.written && moved.source.empty()) moved.source = from;
-  Set(from, std::nullopt);
+  Unset(from);
   Set(to, std::move(moved));
   return Outcome::kDone;
 }
@@ -169,7 +182,7 @@ void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& 
     Fail(EISDIR, "replace " + to);
   }
   Set(to, std::move(node));
-  Set(from, std::nullopt);
+  Unset(from);
 }
 
 Outcome OverlayFileSystem::CopyFile(const std::string& from, const std::string& to) {

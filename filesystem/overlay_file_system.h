@@ -70,6 +70,8 @@ class OverlayFileSystem : public FileSystem {
   EntryInfo FolderAt(std::string_view path);
   Folder& FolderNamed(std::string_view path);
   std::optional<Node>& Set(const std::string& path, std::optional<Node> node);
+  // No entry stands at `path` from now on.
+  void Unset(const std::string& path);
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;

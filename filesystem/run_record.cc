@@ -16,10 +16,12 @@ std::unique_ptr<FileSystem::Anchor> RecordingFileSystem::WorkBelow(const std::st
   return FileSystemWrapper::WorkBelow(folder);
 }
 
-void RecordingFileSystem::Touch(std::string_view path) { TouchFolder(ParentOf(path)); }
+void RecordingFileSystem::Touch(std::string_view path) {
+  if (playable_) TouchFolder(ParentOf(path));
+}
 
 void RecordingFileSystem::TouchFolder(std::string_view folder) {
-  if (touched_.contains(folder)) return;
+  if (!playable_ || touched_.contains(folder)) return;
   const std::string& path = *touched_.emplace(folder).first;
   std::optional<EntryInfo> info = Inspect(path);
   if (info && info->kind == EntryKind::kFolder) {
@@ -28,7 +30,7 @@ void RecordingFileSystem::TouchFolder(std::string_view folder) {
 }
 
 FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
-  if (!identities_) return {};
+  if (!playable_) return {};
   std::optional<EntryInfo> info = Inspect(path);
   if (!info) throw Failure(kFileNotFound, "no file " + path, path);
   return FileIdentity::Of(*info);

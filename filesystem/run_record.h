@@ -2,6 +2,7 @@
 #define VARNELO_FILESYSTEM_RUN_RECORD_H_
 
 #include <ctime>
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -51,7 +52,9 @@ struct Change {
 // they were before it changed them first.
 struct RunRecord {
   std::string folder;  // the run's folder
-  std::vector<Change> changes;
+  // A change a file: grown in blocks, as doubling a whole array of them holds
+  // the old and the new at once, which made the peak of a large run.
+  std::deque<Change> changes;
   std::vector<std::pair<std::string, struct timespec>> folder_times;
   int stayed = 0;  // files an undo has left where they were, so far
   bool undone = false;
@@ -65,10 +68,11 @@ struct RunRecord {
 // unrecorded.
 class RecordingFileSystem : public FileSystemWrapper {
  public:
-  // Without `identities`, the files placed are recorded without what tells
-  // them apart, at no cost: for a record that is never played back.
-  RecordingFileSystem(FileSystem* target, RunRecord& record, bool identities = true)
-      : FileSystemWrapper(target), record_(record), identities_(identities) {}
+  // Without `playable`, the changes are recorded without what only a
+  // playback needs (what tells the files apart, the folders' times before),
+  // at no cost: for a record that is never played back.
+  RecordingFileSystem(FileSystem* target, RunRecord& record, bool playable = true)
+      : FileSystemWrapper(target), record_(record), playable_(playable) {}
 
   std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override;
   void MakeFolder(const std::string& path) override;
@@ -86,7 +90,7 @@ class RecordingFileSystem : public FileSystemWrapper {
   FileIdentity IdentityOf(const std::string& path);
 
   RunRecord& record_;
-  bool identities_;
+  bool playable_;
   std::set<std::string, std::less<>> touched_;
   // A whole copy on its way: its temporary name, or once named its place,
   // with its source, which is placed when the source goes.

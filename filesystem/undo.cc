@@ -29,7 +29,7 @@ class Playback {
       change.settled = true;
     }
     for (const auto& [folder, time] : record_.folder_times) {
-      if (IsFolder(fs_->Inspect(folder))) fs_->SetModificationTime(folder, time);
+      if (IsFolderThere(folder)) fs_->SetModificationTime(folder, time);
     }
     record_.undone = true;
   }
@@ -81,9 +81,18 @@ class Playback {
     folders_.erase(folder);
   }
 
+  // Made again already, by an undo before or the user, where the name is
+  // taken: asked of the folder itself rather than looked up first, as a
+  // thousand folders made again cost a look each otherwise.
   void MakeAgain(const std::string& folder) {
-    if (fs_->Inspect(folder)) return;  // made again already, by an undo before or the user
-    operations_.MakeFolder(folder);
+    try {
+      operations_.MakeFolder(folder);
+    } catch (const Failure& failure) {
+      if (failure.number() == kPathFileAccessError || failure.number() == kFileAlreadyExists) {
+        return;
+      }
+      throw;
+    }
     folders_.insert(folder);
   }
 
