@@ -81,18 +81,9 @@ class Playback {
     folders_.erase(folder);
   }
 
-  // Made again already, by an undo before or the user, where the name is
-  // taken: asked of the folder itself rather than looked up first, as a
-  // thousand folders made again cost a look each otherwise.
   void MakeAgain(const std::string& folder) {
-    try {
-      operations_.MakeFolder(folder);
-    } catch (const Failure& failure) {
-      if (failure.number() == kPathFileAccessError || failure.number() == kFileAlreadyExists) {
-        return;
-      }
-      throw;
-    }
+    if (fs_->Inspect(folder)) return;  // made again already, by an undo before or the user
+    operations_.MakeFolder(folder);
     folders_.insert(folder);
   }
 
