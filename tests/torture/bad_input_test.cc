@@ -168,6 +168,7 @@ TEST_P(BadInputTest, WindowsDropBoxTextsGetTheirBoxAndChangeNothingButTheFolderT
     bool bad_name;      // no name at all: the path message, also for flattening
   } cases[] = {
       {"", "", true},
+      {"   ", "", true},
       {kPrompt, "", true},
       {at + "file.png", "", false},
       {at + "no such", "", false},

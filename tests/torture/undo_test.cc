@@ -58,21 +58,13 @@ Snapshot Restored(Snapshot original) {
   return original;
 }
 
-// Files in the quick part's folder: each failure tried makes a fresh copy,
-// and copies are slow under Wine.
-#ifdef _WIN32
-constexpr int kQuickFiles = 12;
-#else
-constexpr int kQuickFiles = 24;
-#endif
-
 const Boxes kUndone = {"请选择|确认撤销上一次操作？", "|撤销已完成!!"};
 
 class UndoTest : public CommandTest {
  protected:
   void SetUp() override {
     CommandTest::SetUp();
-    GenerateFor(command(), pristine_, 11, Scaled(kQuickFiles, 60));
+    GenerateFor(command(), pristine_, 11, Scaled(24, 60));
     original_ = Take(pristine_);
     expected_ = Restored(Timed(pristine_));
   }
