@@ -15,12 +15,23 @@ namespace {
 
 Outcome NotCreated(const std::string& context) { return OutcomeFromWin32(GetLastError(), context); }
 
+// Windows drops the spaces and dots that end a name, so a name of nothing
+// else ("   ", typed by mistake) would stand for the folder above it, or
+// for the current folder: no folder can bear it, and none is found.
+bool NamesNothing(std::wstring_view path) {
+  size_t start = path.find_last_of(L"\\/:");
+  std::wstring_view name = path.substr(start == std::wstring_view::npos ? 0 : start + 1);
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_not_of(L" .") == std::wstring_view::npos;
+}
+
 // The path as Windows is to take it: whole and without the 260-character
 // limit of its plain paths, which a deep folder of the user's exceeds.
 // "\\?\" paths are taken as spelt, so the path is made whole first.
 std::wstring LongPath(const std::string& path) {
   std::wstring wide = WideFromUtf8(path);
   if (wide.starts_with(L"\\\\?\\")) return wide;
+  if (NamesNothing(wide)) throw FailureFromWin32(ERROR_PATH_NOT_FOUND, "path " + path);
   DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (length == 0) Fail("path " + path);
   std::wstring full(length, L'\0');

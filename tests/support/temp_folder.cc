@@ -9,7 +9,6 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -106,15 +105,29 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::symlink_status(PathOf(path), error));
 }
 
+// In the system's own terms: the C library's calls take no time before 1970.
+constexpr long long kTicksPerSecond = 10000000;    // of 100 ns
+constexpr long long kSecondsTo1970 = 11644473600;  // from 1601
+
 void SetModificationTime(const std::string& path, std::time_t time) {
-  auto at = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(time));
-  fs::last_write_time(PathOf(path), at);
+  unsigned long long ticks = (time + kSecondsTo1970) * kTicksPerSecond;
+  FILETIME at = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  HANDLE file = CreateFileW(PathOf(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &at);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!set) throw std::runtime_error("cannot set the time of " + path);
 }
 
 std::time_t ModificationTime(const std::string& path) {
-  auto at = std::chrono::file_clock::to_sys(fs::last_write_time(PathOf(path)));
-  return std::chrono::system_clock::to_time_t(
-      std::chrono::time_point_cast<std::chrono::system_clock::duration>(at));
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(PathOf(path).c_str(), GetFileExInfoStandard, &info)) {
+    throw std::runtime_error("no " + path);
+  }
+  const FILETIME& at = info.ftLastWriteTime;
+  long long ticks = (static_cast<long long>(at.dwHighDateTime) << 32) | at.dwLowDateTime;
+  return ticks / kTicksPerSecond - kSecondsTo1970;
 }
 #else
 unsigned long long FileIdentity(const std::string& path) {

@@ -110,13 +110,13 @@ TEST_P(PreviewTest, ThePreviewOfWholeCopiesIntoAnotherVolumeIsTheRunToo) {
   const std::string busiest = BusiestFolder(command(), folder);
   if (busiest.empty()) GTEST_SKIP() << "the command fills no folder below the one it sorts";
   const std::string target = folder + "/" + busiest;
-  std::filesystem::rename(target, target + ".moving");
+  std::filesystem::rename(testing::PathOf(target), testing::PathOf(target + ".moving"));
   Tmpfs volume(target, "size=64m");
   if (!volume.mounted()) {
-    GTEST_SKIP() << "cannot mount a tmpfs here (it needs root): no second volume is tried";
+    GTEST_SKIP() << "no second volume can be mounted here: none is tried";
   }
   CopyTree(target + ".moving", target);
-  std::filesystem::remove_all(target + ".moving");
+  std::filesystem::remove_all(testing::PathOf(target + ".moving"));
   ExpectThePreviewIsTheRun(command(), folder, FileSystem::Default());
 }
 

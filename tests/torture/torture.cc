@@ -1,6 +1,8 @@
 #include "tests/torture/torture.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
@@ -236,10 +238,45 @@ void GenerateFor(const Command& command, const std::string& root, unsigned seed,
 }
 
 #ifdef _WIN32
+namespace {
+
+// To the hundred nanoseconds, a folder's too: the undo is held to them.
+void CopyModificationTime(const fs::path& from, const fs::path& to) {
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  HANDLE target = CreateFileW(to.c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  bool copied = target != INVALID_HANDLE_VALUE &&
+                GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &info) &&
+                SetFileTime(target, nullptr, nullptr, &info.ftLastWriteTime);
+  if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
+  if (!copied) throw std::runtime_error("cannot copy the time of " + testing::TextOf(from));
+}
+
+// As the Linux side's cp -a: into a folder that may be there already, with
+// every time kept and links copied as links.
+void CopyEntry(const fs::path& from, const fs::path& to) {
+  const fs::file_status status = fs::symlink_status(from);
+  if (fs::is_symlink(status)) {
+    fs::copy_symlink(from, to);
+    return;
+  }
+  if (fs::is_directory(status)) {
+    fs::create_directory(to);
+    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
+      CopyEntry(entry.path(), to / entry.path().filename());
+    }
+  } else {
+    fs::copy_file(from, to);
+  }
+  CopyModificationTime(from, to);
+}
+
+}  // namespace
+
 void CopyTree(const std::string& from, const std::string& to) {
   fs::create_directories(testing::PathOf(to).parent_path());
-  fs::copy(testing::PathOf(from), testing::PathOf(to),
-           fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  CopyEntry(testing::PathOf(from), testing::PathOf(to));
 }
 #else
 void CopyTree(const std::string& from, const std::string& to) {

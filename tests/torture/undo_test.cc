@@ -2,7 +2,11 @@
 // single call of the undo failing in turn, and holds the folder to what it
 // was: every path, byte and modification time, folders' times included.
 
+#ifdef _WIN32
+#include "filesystem/win32.h"
+#else
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -24,10 +28,19 @@ constexpr Operation kOperations[] = {
     Operation::kCopyFile,     Operation::kSyncFolder, Operation::kSetModificationTime,
 };
 
+// Of the entry itself, a link's and not its target's.
 std::string TimeOf(const std::string& path) {
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &info)) return "@?";
+  const FILETIME& time = info.ftLastWriteTime;
+  return "@" + std::to_string((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                              time.dwLowDateTime);
+#else
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return "@?";
   return "@" + std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
+#endif
 }
 
 // Take, with the modification time of every entry and of the folder itself.
@@ -58,7 +71,7 @@ class UndoTest : public CommandTest {
 
   // A fresh copy of the folder, sorted by the command over `fs`, its record in `history`.
   void RunFresh(FileSystem* fs, History& history) {
-    std::filesystem::remove_all(work_);
+    std::filesystem::remove_all(testing::PathOf(work_));
     CopyTree(pristine_, work_);
     testing::ScriptedHost host(work_);
     RunCommand(command(), host, fs, &history);

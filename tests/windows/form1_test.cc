@@ -39,10 +39,29 @@ struct BoxSeen {
   std::wstring title;
   std::vector<std::wstring> texts;  // of its controls, in their order
   std::wstring pressed;
-  bool expanded = false;  // the details opened first
+  bool expanded = false;    // the details opened first
+  bool details_fit = true;  // the details button wide enough for its arrow and label
 };
 
 BoxSeen seen;
+
+// Whether the button holds its label after an arrow of two average
+// characters: else the label is cut down to its first dot.
+bool HoldsItsLabel(HWND button) {
+  const std::wstring label = TextOf(button);
+  HDC dc = GetDC(button);
+  HGDIOBJ old_font =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+  SIZE text = {};
+  TEXTMETRICW metrics = {};
+  GetTextExtentPoint32W(dc, label.c_str(), label.size(), &text);
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old_font);
+  ReleaseDC(button, dc);
+  RECT rect;
+  GetWindowRect(button, &rect);
+  return rect.right - rect.left >= text.cx + metrics.tmAveCharWidth * 2;
+}
 
 BOOL CALLBACK NoteText(HWND control, LPARAM /*unused*/) {
   if (IsWindowVisible(control)) seen.texts.push_back(TextOf(control));
@@ -54,8 +73,12 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
   HWND box = FindWindowW(nullptr, seen.title.c_str());
   if (!box) return;
   KillTimer(nullptr, timer);
-  HWND details = FindWindowExW(box, nullptr, L"BUTTON", L"详细");
-  if (seen.expanded && details) SendMessageW(details, BM_CLICK, 0, 0);
+  HWND details = FindWindowExW(box, nullptr, L"BUTTON", L"显示详情...");
+  if (details) seen.details_fit = HoldsItsLabel(details);
+  if (seen.expanded && details) {
+    SendMessageW(details, BM_CLICK, 0, 0);
+    seen.details_fit = seen.details_fit && HoldsItsLabel(details);
+  }
   EnumChildWindows(box, NoteText, 0);
   HWND button = FindWindowExW(box, nullptr, L"BUTTON", seen.pressed.c_str());
   if (button) SendMessageW(button, BM_CLICK, 0, 0);
@@ -195,7 +218,8 @@ TEST_F(Win32Form1Test, TheConfirmationShowsThePreviewLineAndItsMovesOnDemand) {
   EXPECT_FALSE(ok);
   EXPECT_TRUE(IsWindowEnabled(window_));
   EXPECT_TRUE(Shows(L"确认按扩展名分类?\n\n将移动 1 个文件，新建 1 个文件夹。"));
-  EXPECT_TRUE(Shows(L"详细"));
+  EXPECT_TRUE(Shows(L"显示详情..."));
+  EXPECT_TRUE(seen.details_fit);
   EXPECT_FALSE(Shows(WideFromUtf8(preview.details))) << "the moves wait to be asked for";
 
   Answered(
@@ -203,6 +227,8 @@ TEST_F(Win32Form1Test, TheConfirmationShowsThePreviewLineAndItsMovesOnDemand) {
       [&] { return form_.ConfirmRun("确认按扩展名分类?", "请选择", [&] { return preview; }); },
       true);
   EXPECT_TRUE(Shows(WideFromUtf8(preview.details)));
+  EXPECT_TRUE(Shows(L"隐藏详情..."));
+  EXPECT_TRUE(seen.details_fit) << "after the details opened";
 
   EXPECT_TRUE(Answered(L"请选择", L"OK", [&] {
     return form_.ConfirmRun("确认按扩展名分类?", "请选择", [] { return std::nullopt; });

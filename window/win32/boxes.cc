@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 namespace varnelo {
 namespace {
@@ -54,9 +55,41 @@ LRESULT CALLBACK EscapeIsOk(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PTR
   return DefSubclassProc(box, message, w, l);
 }
 
-HRESULT CALLBACK WithoutCancel(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR /*unused*/) {
-  if (note == TDN_CREATED) SetWindowSubclass(box, EscapeIsOk, 1, 0);
-  if (note == TDN_DESTROYED) RemoveWindowSubclass(box, EscapeIsOk, 1);
+// Some task dialogs (Wine's) size the details button to its label alone and
+// then draw the arrow in front of it, which leaves room for a dot of the
+// label: the button is widened to the label, the arrow and a margin. Where
+// the button is no window of its own, nothing is found to widen.
+BOOL CALLBACK WidenDetailsButton(HWND child, LPARAM /*unused*/) {
+  if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) != BS_OWNERDRAW) return TRUE;
+  wchar_t label[64];
+  int length = GetWindowTextW(child, label, std::size(label));
+  HDC dc = GetDC(child);
+  HGDIOBJ old_font =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+  SIZE text = {};
+  TEXTMETRICW metrics = {};
+  GetTextExtentPoint32W(dc, label, length, &text);
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old_font);
+  ReleaseDC(child, dc);
+  // The arrow is two and a half average characters wide, half a digit from the label.
+  const int width = text.cx + metrics.tmAveCharWidth * 4;
+  RECT now;
+  GetWindowRect(child, &now);
+  if (now.right - now.left < width) {
+    SetWindowPos(child, nullptr, 0, 0, width, std::max<int>(now.bottom - now.top, text.cy),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return FALSE;
+}
+
+// `without_cancel` says whether Esc and the close button answer OK.
+HRESULT CALLBACK OnBoxEvent(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR without_cancel) {
+  if (note == TDN_CREATED || note == TDN_EXPANDO_BUTTON_CLICKED) {
+    EnumChildWindows(box, WidenDetailsButton, 0);
+  }
+  if (without_cancel && note == TDN_CREATED) SetWindowSubclass(box, EscapeIsOk, 1, 0);
+  if (without_cancel && note == TDN_DESTROYED) RemoveWindowSubclass(box, EscapeIsOk, 1);
   return S_OK;
 }
 
@@ -83,11 +116,9 @@ Answer AskBox(HWND owner, const std::string& text, const std::string& title, Off
   config.pszWindowTitle = caption.c_str();
   config.pszContent = content.c_str();
   config.dwCommonButtons = TDCBF_OK_BUTTON;
-  if (offer == Offer::kCancel) {
-    config.dwCommonButtons |= TDCBF_CANCEL_BUTTON;
-  } else {
-    config.pfCallback = WithoutCancel;
-  }
+  if (offer == Offer::kCancel) config.dwCommonButtons |= TDCBF_CANCEL_BUTTON;
+  config.pfCallback = OnBoxEvent;
+  config.lpCallbackData = offer != Offer::kCancel;
   if (offer == Offer::kUndo) {
     config.pButtons = &undo;
     config.cButtons = 1;
@@ -95,8 +126,8 @@ Answer AskBox(HWND owner, const std::string& text, const std::string& title, Off
   config.nDefaultButton = IDOK;
   if (!details.empty()) {
     config.pszExpandedInformation = details.c_str();
-    config.pszCollapsedControlText = L"详细";
-    config.pszExpandedControlText = L"详细";
+    config.pszCollapsedControlText = L"显示详情...";
+    config.pszExpandedControlText = L"隐藏详情...";
   }
   int pressed = IDCANCEL;
   if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
