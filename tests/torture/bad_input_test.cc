@@ -46,8 +46,36 @@ class Vanishing : public FileSystemWrapper {
   std::vector<std::string> victims_;
 };
 
+// A text typed into the drop box, and what it names.
+struct DropBoxCase {
+  std::string text;
+  std::string sorts;  // the folder it names, where it names one
+  bool bad_name;      // no name at all: the path message, also for flattening
+};
+
 class BadInputTest : public CommandTest {
  protected:
+  // A sample folder as the command leaves it, to be copied where a text sorts.
+  Snapshot SortedSample() {
+    Generate(pristine_, 3, 10);
+    CopyTree(pristine_, work_);
+    EXPECT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
+    return Take(work_);
+  }
+
+  // The boxes `c` gets; `expected` learns the folder it sorts, if any.
+  std::vector<std::string> ReportsOf(const DropBoxCase& c, const Snapshot& sorted,
+                                     Snapshot& expected) {
+    ++Totals().bad_inputs;
+    if (!c.sorts.empty()) {
+      std::erase_if(expected, [&](const auto& e) { return e.first.starts_with(c.sorts + "/"); });
+      for (const auto& [path, value] : sorted) expected[c.sorts + "/" + path] = value;
+      return {kCompletedText};
+    }
+    if (c.bad_name || command().reported_number == kPathNotFound) return {kCheckPathText};
+    return {"操作未完成!!\n出错（错误号 76）。"};
+  }
+
   testing::TempFolder temp_;
   const std::string pristine_ = temp_ / "pristine", work_ = temp_ / "work";
 };
@@ -81,10 +109,8 @@ std::string Printable(const std::string& text) {
 }
 
 TEST_P(BadInputTest, DropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName) {
-  Generate(pristine_, 3, 10);
-  CopyTree(pristine_, work_);
-  ASSERT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
-  const Snapshot sorted = Take(work_);
+  const Snapshot sorted = SortedSample();
+  if (HasFailure()) return;
   // A small machine of its own, where the texts' paths begin.
   const std::string root = temp_ / "root";
   std::string deep = "/work";
@@ -98,12 +124,7 @@ TEST_P(BadInputTest, DropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName
   testing::PutFile(root + "/work/line\nbreak/a.txt", "a");
   fs::create_symlink("real", root + "/work/link");
 
-  struct Case {
-    std::string text;
-    std::string sorts;  // the folder it names, where it names one
-    bool bad_name;      // no name at all: the path message, also for flattening
-  };
-  const Case cases[] = {
+  const DropBoxCase cases[] = {
       {"", "", true},
       {kPrompt, "", true},
       {"/work/file.png", "", false},
@@ -114,21 +135,10 @@ TEST_P(BadInputTest, DropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName
       {"/work/link", "work/real", false},
   };
   Snapshot expected = Take(root);
-  for (const Case& c : cases) {
+  for (const DropBoxCase& c : cases) {
     std::optional<Boxes> boxes = RunConfined(command(), root, c.text);
     if (!boxes) GTEST_SKIP() << "cannot confine a command here: the drop box texts are not tried";
-    ++Totals().bad_inputs;
-    std::vector<std::string> reports;
-    if (!c.sorts.empty()) {
-      reports = {kCompletedText};
-      std::erase_if(expected, [&](const auto& e) { return e.first.starts_with(c.sorts + "/"); });
-      for (const auto& [path, value] : sorted) expected[c.sorts + "/" + path] = value;
-    } else if (c.bad_name || command().reported_number == kPathNotFound) {
-      reports = {kCheckPathText};
-    } else {
-      reports = {"操作未完成!!\n出错（错误号 76）。"};
-    }
-    EXPECT_EQ(*boxes, Expected(command(), reports)) << Printable(c.text);
+    EXPECT_EQ(*boxes, Expected(command(), ReportsOf(c, sorted, expected))) << Printable(c.text);
   }
   Snapshot after = Take(root);
   EXPECT_TRUE(after == expected) << Difference(expected, after);
@@ -150,10 +160,8 @@ class InFolder {
 };
 
 TEST_P(BadInputTest, WindowsDropBoxTextsGetTheirBoxAndChangeNothingButTheFolderTheyName) {
-  Generate(pristine_, 3, 10);
-  CopyTree(pristine_, work_);
-  ASSERT_EQ(testing::RunScripted(command(), work_), Expected(command(), {kCompletedText}));
-  const Snapshot sorted = Take(work_);
+  const Snapshot sorted = SortedSample();
+  if (HasFailure()) return;
   const std::string root = temp_ / "root";
   // Paths beyond 260 characters are left out: the standard library's walk
   // of the tree cannot follow them there.
@@ -162,11 +170,7 @@ TEST_P(BadInputTest, WindowsDropBoxTextsGetTheirBoxAndChangeNothingButTheFolderT
   const std::string at = testing::NativePath(root) + "\\";
   std::string forward = root;
   std::replace(forward.begin(), forward.end(), '\\', '/');
-  const struct {
-    std::string text;
-    std::string sorts;  // the folder it names, where it names one
-    bool bad_name;      // no name at all: the path message, also for flattening
-  } cases[] = {
+  const DropBoxCase cases[] = {
       {"", "", true},
       {"   ", "", true},
       {kPrompt, "", true},
@@ -178,16 +182,8 @@ TEST_P(BadInputTest, WindowsDropBoxTextsGetTheirBoxAndChangeNothingButTheFolderT
   };
   InFolder in_root(root);
   Snapshot expected = Take(root);
-  for (const auto& c : cases) {
-    ++Totals().bad_inputs;
-    std::vector<std::string> reports = {kCheckPathText};
-    if (!c.sorts.empty()) {
-      reports = {kCompletedText};
-      std::erase_if(expected, [&](const auto& e) { return e.first.starts_with(c.sorts + "/"); });
-      for (const auto& [path, value] : sorted) expected[c.sorts + "/" + path] = value;
-    } else if (!c.bad_name && command().reported_number != kPathNotFound) {
-      reports = {"操作未完成!!\n出错（错误号 76）。"};
-    }
+  for (const DropBoxCase& c : cases) {
+    std::vector<std::string> reports = ReportsOf(c, sorted, expected);
     EXPECT_EQ(testing::RunScripted(command(), c.text), Expected(command(), reports))
         << ::testing::PrintToString(c.text);
   }
