@@ -17,5 +17,6 @@ set(CMAKE_CXX_STANDARD 20)
 # A dynamic build does not start: its runtime DLLs lie nowhere Windows looks.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# ctest and gtest_discover_tests run the programs through it.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest and gtest_discover_tests run the programs through it (see the script
+# for the one start it makes again).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/windows/wine_run.sh)
