@@ -32,8 +32,18 @@ bool Resolver::IsBelow(std::string_view path) const {
   return IsPathSeparator(folder_.back()) || path[folder_.size()] == kPathSeparator;
 }
 
-bool Resolver::IsRecent(std::string_view folder) const {
-  return recent_ && recent_->generation == cache_.generation() && recent_->asked == folder;
+Resolver::KnownFolder* Resolver::Known(std::string_view asked) {
+  if (known_generation_ != cache_.generation()) {
+    known_.clear();
+    known_generation_ = cache_.generation();
+  }
+  auto it = known_.find(asked);
+  return it == known_.end() ? nullptr : &it->second;
+}
+
+FolderListing& Resolver::ListingOf(KnownFolder& known) {
+  if (!known.listing) known.listing = &cache_.Of(known.resolved);
+  return *known.listing;
 }
 
 ResolvedPath Resolver::Resolve(std::string_view raw) {
@@ -41,7 +51,8 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
   std::string_view path = WithoutEndingSeparator(raw);
   if (!IsNormalPath(path)) path = normalized = NormalizePath(path);
   std::string_view parent = ParentOf(path);
-  if (IsRecent(parent)) return InFolder(recent_->resolved, *recent_->listing, NameOf(path));
+  if (KnownFolder* known = Known(parent))
+    return InFolder(known->resolved, ListingOf(*known), NameOf(path));
   // Below the run's folder every name was read from a listing, where a
   // control character is a real one; only typed text is held to the rule.
   bool below = IsBelow(path);
@@ -61,20 +72,23 @@ ResolvedPath Resolver::Resolve(std::string_view raw) {
     rest = rest.substr(slash + 1);
   }
   FolderListing& listing = cache_.Of(folder);
-  recent_ = RecentFolder{std::string(parent), folder, &listing, cache_.generation()};
-  return InFolder(folder, listing, rest);
+  const KnownFolder& known = known_[std::string(parent)] = {std::move(folder), &listing};
+  return InFolder(known.resolved, listing, rest);
 }
 
-std::optional<const Entry*> Resolver::RecentEntry(std::string_view raw) {
+std::optional<const Entry*> Resolver::KnownEntry(std::string_view raw) {
   std::string_view path = WithoutEndingSeparator(raw);
-  if (!IsNormalPath(path) || !IsRecent(ParentOf(path))) return std::nullopt;
+  if (!IsNormalPath(path)) return std::nullopt;
+  KnownFolder* known = Known(ParentOf(path));
+  if (!known) return std::nullopt;
+  FolderListing& listing = ListingOf(*known);
   std::string_view name = NameOf(path);
-  std::optional<uint32_t> place = IsName(name) ? recent_->listing->Find(name) : std::nullopt;
-  return place ? &recent_->listing->At(*place).entry : nullptr;
+  std::optional<uint32_t> place = IsName(name) ? listing.Find(name) : std::nullopt;
+  return place ? &listing.At(*place).entry : nullptr;
 }
 
 std::optional<Entry> Resolver::EntryAt(std::string_view path) {
-  if (std::optional<const Entry*> entry = RecentEntry(path)) {
+  if (std::optional<const Entry*> entry = KnownEntry(path)) {
     return *entry ? std::optional<Entry>(**entry) : std::nullopt;
   }
   ResolvedPath resolved = Resolve(path);
@@ -84,8 +98,10 @@ std::optional<Entry> Resolver::EntryAt(std::string_view path) {
 }
 
 bool Resolver::IsFolder(std::string_view path) {
-  // The recent folder lies below the run's folder, where no link is walked.
-  if (std::optional<const Entry*> entry = RecentEntry(path)) {
+  // Known folders lie below the run's folder, where no link is walked.
+  std::string_view bare = WithoutEndingSeparator(path);
+  if (IsNormalPath(bare) && Known(bare)) return true;
+  if (std::optional<const Entry*> entry = KnownEntry(path)) {
     return *entry && (*entry)->kind == EntryKind::kFolder;
   }
   return Folder(path).has_value();
@@ -120,8 +136,13 @@ std::optional<EntryInfo> Resolver::Look(const std::string& path) {
 }
 
 std::optional<std::string> Resolver::Folder(std::string_view path) {
+  bool normal = IsNormalPath(path);
+  if (const KnownFolder* known = normal ? Known(path) : nullptr) return known->resolved;
   if (!IsBelow(path)) RefuseControlCharacters(path);
   ResolvedPath folder = Resolve(path);
+  if (folder.kind == EntryKind::kFolder && normal && IsBelow(path)) {
+    known_.try_emplace(std::string(path), KnownFolder{folder.path});
+  }
   bool reachable = folder.kind == EntryKind::kFolder ||
                    (folder.kind == EntryKind::kFolderLink && !IsBelow(folder.path));
   if (!reachable) return std::nullopt;
@@ -130,16 +151,17 @@ std::optional<std::string> Resolver::Folder(std::string_view path) {
 
 std::optional<EntryInfo> Resolver::KnownDetails(const ResolvedPath& resolved) {
   if (!resolved.place) return std::nullopt;
-  return resolved.listing->At(*resolved.place).info;
+  return resolved.listing->InfoAt(*resolved.place);
 }
 
 std::optional<EntryInfo> Resolver::Details(const ResolvedPath& resolved) {
   if (!resolved.kind) return std::nullopt;
   if (!resolved.place) return Look(resolved.path);
-  CachedEntry& known = resolved.listing->At(*resolved.place);
-  if (known.info) return known.info;
+  if (std::optional<EntryInfo> known = resolved.listing->InfoAt(*resolved.place)) return known;
   std::optional<EntryInfo> info = fs_->Inspect(resolved.path);
-  if (info && info->kind == known.entry.kind) known.info = info;
+  if (info && info->kind == resolved.listing->At(*resolved.place).entry.kind) {
+    resolved.listing->SetInfo(*resolved.place, *info);
+  }
   return info;
 }
 

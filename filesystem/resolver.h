@@ -43,7 +43,7 @@ class Resolver {
   // kBadFileName where `path` itself holds a control character.
   std::optional<std::string> Folder(std::string_view path);
   // Whether `path` names a folder, as Folder would answer, without spelling
-  // its path out where its parent is the folder asked about last.
+  // its path out where its parent is a folder named before.
   bool IsFolder(std::string_view path);
   // The entry at `path` with its name as on the disk, as Resolve finds it;
   // nothing when there is none. Throws as Resolve does.
@@ -59,12 +59,19 @@ class Resolver {
 
  private:
   bool IsBelow(std::string_view path) const;
-  // Whether `folder`, as a path spells it, is the folder resolved last.
-  bool IsRecent(std::string_view folder) const;
-  // The entry at `path` where its parent is the folder asked about last: the
-  // listing's own, or nullptr where none is there. Nothing where the path
-  // must be resolved the long way.
-  std::optional<const Entry*> RecentEntry(std::string_view path);
+  // A folder below the run's folder that a path named, as it spelt it.
+  struct KnownFolder {
+    std::string resolved;              // as on the disk
+    FolderListing* listing = nullptr;  // read when first needed
+  };
+  // The folder known by the spelling `asked`; nullptr where it must be
+  // resolved the long way.
+  KnownFolder* Known(std::string_view asked);
+  FolderListing& ListingOf(KnownFolder& known);
+  // The entry at `path` where its parent is a known folder: the listing's
+  // own, or nullptr where none is there. Nothing where the path must be
+  // resolved the long way.
+  std::optional<const Entry*> KnownEntry(std::string_view path);
   ResolvedPath InFolder(const std::string& folder, FolderListing& listing, std::string_view name);
   ResolvedPath OnDisk(std::string path);
   std::optional<EntryInfo> Look(const std::string& path);
@@ -75,15 +82,11 @@ class Resolver {
   // The run's folder is asked about with every file placed in it: it is
   // looked at once.
   std::optional<std::optional<EntryInfo>> folder_info_;
-  // The folder of the path resolved last: a command asks about one folder's
-  // names many times in a row. It holds while the cache's generation does.
-  struct RecentFolder {
-    std::string asked;     // as the path spelt it
-    std::string resolved;  // as on the disk
-    FolderListing* listing;
-    uint64_t generation;
-  };
-  std::optional<RecentFolder> recent_;
+  // The folders paths named so far: a command names the same few folders
+  // once per file, the one it walks and those it fills. They hold while the
+  // cache's generation does, and are let go together when it moves.
+  TextMap<KnownFolder> known_;
+  uint64_t known_generation_ = 0;
 };
 
 }  // namespace varnelo
