@@ -9,14 +9,28 @@
 namespace varnelo {
 namespace {
 
+// The first eight bytes of `text` as one number that sorts as they do.
+uint64_t Prefix(std::string_view text) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    prefix = (prefix << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0);
+  }
+  return prefix;
+}
+
 // What a place is sorted by, held side by side so that sorting a large
-// folder compares without a detour through its entries.
+// folder compares without a detour through its entries, and most
+// comparisons end at the folded key's first bytes.
 struct SortKey {
+  SortKey(std::string_view key, std::string_view name, uint32_t place)
+      : prefix(Prefix(key)), key(key), name(name), place(place) {}
+  uint64_t prefix;
   std::string_view key;
   std::string_view name;
   uint32_t place;
 
   bool operator<(const SortKey& other) const {
+    if (prefix != other.prefix) return prefix < other.prefix;
     int folded = key.compare(other.key);
     return folded != 0 ? folded < 0 : name < other.name;
   }
@@ -27,7 +41,7 @@ void PutInListingOrder(const std::vector<CachedEntry>& entries, std::vector<uint
   std::vector<SortKey> keys;
   keys.reserve(places.size());
   for (uint32_t place : places)
-    keys.push_back({entries[place].key, entries[place].entry.name, place});
+    keys.emplace_back(entries[place].key, entries[place].entry.name, place);
   std::sort(keys.begin(), keys.end());
   for (size_t i = 0; i < keys.size(); ++i) places[i] = keys[i].place;
 }
@@ -44,7 +58,7 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
   }
   std::vector<SortKey> sort_keys;
   sort_keys.reserve(entries.size());
-  for (uint32_t i : order) sort_keys.push_back({keys[i], entries[i].name, i});
+  for (uint32_t i : order) sort_keys.emplace_back(keys[i], entries[i].name, i);
   std::sort(sort_keys.begin(), sort_keys.end());
   // Kept in the order the commands walk them, the entries and their index
   // lie side by side in memory as they are asked for.
@@ -57,7 +71,7 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
   slots_.assign(capacity, {0, kFree});
   for (const SortKey& sorted : sort_keys) {
     auto place = static_cast<uint32_t>(entries_.size());
-    entries_.push_back({std::move(entries[sorted.place]), std::move(keys[sorted.place]), {}});
+    entries_.push_back({std::move(entries[sorted.place]), std::move(keys[sorted.place])});
     order_.push_back(place);
     Index(place);
   }
@@ -130,10 +144,27 @@ std::optional<uint32_t> FolderListing::Find(std::string_view name) const {
   return variant;
 }
 
+std::optional<EntryInfo> FolderListing::InfoAt(uint32_t place) const {
+  uint32_t info = entries_[place].info;
+  if (info == CachedEntry::kNotInspected) return std::nullopt;
+  return infos_[info];
+}
+
+void FolderListing::SetInfo(uint32_t place, const EntryInfo& info) {
+  uint32_t& at = entries_[place].info;
+  if (at != CachedEntry::kNotInspected) {
+    infos_[at] = info;
+    return;
+  }
+  at = static_cast<uint32_t>(infos_.size());
+  infos_.push_back(info);
+}
+
 uint32_t FolderListing::Add(Entry entry, const std::optional<EntryInfo>& info) {
   std::string key = FoldCase(entry.name);
   auto place = static_cast<uint32_t>(entries_.size());
-  entries_.push_back({std::move(entry), std::move(key), info});
+  entries_.push_back({std::move(entry), std::move(key)});
+  if (info) SetInfo(place, *info);
   Index(place);
   added_.push_back(place);
   return place;

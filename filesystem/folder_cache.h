@@ -23,9 +23,10 @@ using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>
 
 // One name of a folder as a run knows it.
 struct CachedEntry {
+  static constexpr uint32_t kNotInspected = UINT32_MAX;
   Entry entry;
   std::string key;                // the name folded (see FoldCase)
-  std::optional<EntryInfo> info;  // where the entry was inspected this run
+  uint32_t info = kNotInspected;  // where the listing keeps its details
   bool gone = false;              // removed by the run
 };
 
@@ -76,6 +77,10 @@ class FolderListing {
     return static_cast<uint32_t>(&entry - entries_.data());
   }
 
+  // What this run learnt of the entry at `place` by inspecting it, if it did.
+  std::optional<EntryInfo> InfoAt(uint32_t place) const;
+  void SetInfo(uint32_t place, const EntryInfo& info);
+
   // REQUIRES: no entry bears exactly this name. Answers its place.
   uint32_t Add(Entry entry, const std::optional<EntryInfo>& info = std::nullopt);
   void Remove(uint32_t place);
@@ -99,9 +104,12 @@ class FolderListing {
   void Grow();
 
   std::vector<CachedEntry> entries_;  // by place, which never changes
-  std::vector<uint32_t> order_;       // the places in listing order, as last put in order
-  std::vector<uint32_t> added_;       // places added since
-  bool removed_ = false;              // whether an entry of order_ is gone since
+  // Most entries are never inspected: their details are kept apart, so a
+  // large listing stays small.
+  std::vector<EntryInfo> infos_;
+  std::vector<uint32_t> order_;  // the places in listing order, as last put in order
+  std::vector<uint32_t> added_;  // places added since
+  bool removed_ = false;         // whether an entry of order_ is gone since
   // Commands walk a folder's files in listing order, which is the order of
   // their places, asking about each file a step or two in a row and about
   // the folders they go to in between: the last file found, and the one
