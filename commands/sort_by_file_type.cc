@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "commands/checked.h"
 #include "commands/commands.h"
@@ -44,33 +45,54 @@ FileTypeTable FillFileTypeTable() {
           "exe"};
 }
 
-// The folder of the category of the table's `position`.
-const char* FolderAt(size_t position) {
-  for (const Category& category : kCategories) {
-    if (position < category.end) return category.folder;
-  }
-  return nullptr;
+// Every spelling an entry of the table matches, all in lower or all in upper
+// case, with the category of the first entry so spelt: the scan of the table
+// in its order, done once per run rather than once per file.
+using Spellings = std::unordered_map<std::string_view, size_t>;
+
+size_t CategoryAt(size_t position) {
+  size_t category = 0;
+  while (position >= kCategories[category].end) ++category;
+  return category;
 }
 
-// Every spelling an entry of the table matches, all in lower or all in upper
-// case, with the folder of the first entry so spelt: the scan of the table
-// in its order, done once per run rather than once per file.
-using Spellings = std::unordered_map<std::string, const char*>;
-
-Spellings SpellingsOf(const FileTypeTable& table) {
+Spellings SpellingsOf(const FileTypeTable& table, const FileTypeTable& upper) {
   Spellings spellings;
   for (size_t position = 0; position < table.size(); ++position) {
-    spellings.try_emplace(table[position], FolderAt(position));
-    spellings.try_emplace(UpperCase(table[position]), FolderAt(position));
+    spellings.try_emplace(table[position], CategoryAt(position));
+    spellings.try_emplace(upper[position], CategoryAt(position));
   }
   return spellings;
 }
 
+FileTypeTable UpperCaseOf(const FileTypeTable& table) {
+  FileTypeTable upper;
+  for (size_t position = 0; position < table.size(); ++position) {
+    upper[position] = UpperCase(table[position]);
+  }
+  return upper;
+}
+
 // None for an extension that no entry spells, such as the mixed "Jpg".
-std::optional<std::string> CategoryFolder(const Spellings& spellings, std::string_view extension) {
-  auto spelled = spellings.find(std::string(extension));
+std::optional<size_t> CategoryOf(const Spellings& spellings, std::string_view extension) {
+  auto spelled = spellings.find(extension);
   if (spelled == spellings.end()) return std::nullopt;
   return spelled->second;
+}
+
+// The path of each category's folder in `lj`, spelt once per run.
+struct CategoryFolder {
+  std::string path;
+  std::string listed;  // the path with a separator after it: the folder's entries
+};
+
+std::vector<CategoryFolder> CategoryFoldersIn(const std::string& lj) {
+  std::vector<CategoryFolder> folders;
+  for (const Category& category : kCategories) {
+    std::string path = lj + kPathSeparator + category.folder;
+    folders.push_back({path, path + kPathSeparator});
+  }
+  return folders;
 }
 
 // The count leaves room for ten files more within 16 bits; a folder that
@@ -80,9 +102,11 @@ constexpr int kMostFiles = std::numeric_limits<int16_t>::max() - kSpareRoom;
 void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + kSpareRoom); }
 
 void SortByFileType(CommandRun& run) {
-  const Spellings spellings = SpellingsOf(FillFileTypeTable());
+  const FileTypeTable table = FillFileTypeTable();
+  const FileTypeTable upper = UpperCaseOf(table);
+  const Spellings spellings = SpellingsOf(table, upper);
   FileOperations& fs = run.fs;
-  const std::string& lj = run.lj;
+  const std::vector<CategoryFolder> folders = CategoryFoldersIn(run.lj);
 
   // Count pass: a folder too large for the 16-bit counts (with ten to spare)
   // is refused before anything changes.
@@ -95,13 +119,14 @@ void SortByFileType(CommandRun& run) {
   for (const File& file : run.folder->Files()) {
     run.Progress(done++, count, file.Path());
     if (file.attributes & (kHidden | kSystem)) continue;
-    std::optional<std::string> category = CategoryFolder(spellings, ExtensionOf(file.Path()));
+    std::optional<size_t> category = CategoryOf(spellings, ExtensionOf(file.Path()));
     if (!category) continue;
-    std::string folder = lj + kPathSeparator + *category;
+    const CategoryFolder& folder = folders[*category];
     // Asked for folders, so one that is empty or holds only hidden files is reused too.
-    if (fs.Dir(folder + kPathSeparator, kDirectory).empty()) fs.MakeFolder(folder);
-    run.UnlessGone(file.Path(),
-                   [&] { fs.MoveInto(file.Path(), folder, std::string(NameOf(file.Path()))); });
+    if (fs.Dir(folder.listed, kDirectory).empty()) fs.MakeFolder(folder.path);
+    run.UnlessGone(file.Path(), [&] {
+      fs.MoveInto(file.Path(), folder.path, std::string(NameOf(file.Path())));
+    });
   }
 }
 
