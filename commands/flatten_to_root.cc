@@ -92,11 +92,14 @@ void FlattenToRoot(CommandRun& run) {
   // now empty but for what was not brought up: whatever that is stays, and
   // so does the folder that holds it. A link to a folder is the user's
   // entry like any other, and stays too.
-  for (const std::string& name : fs.DirEntries(folder + kPathSeparator, kDirectory)) {
+  // The listing tells each entry's kind with its name: the files now in the
+  // folder are passed over without a look at each.
+  for (const auto& [name, attributes] :
+       fs.DirEntriesWithKinds(folder + kPathSeparator, kDirectory)) {
     if (name == "." || name == "..") continue;
-    const std::string path = folder + kPathSeparator + name;
-    const int attributes = fs.GetKindAttr(path);
-    if ((attributes & kDirectory) != 0 && (attributes & kLink) == 0) fs.PruneFolder(path);
+    if ((attributes & kDirectory) != 0 && (attributes & kLink) == 0) {
+      fs.PruneFolder(folder + kPathSeparator + name);
+    }
   }
 }
 

@@ -30,10 +30,6 @@ int AttributesOf(const Entry& entry) {
   return AttributesOf(entry.name, entry.kind, entry.is_link, {entry.hidden, entry.system});
 }
 
-int AttributesOf(std::string_view name, const ResolvedPath& entry) {
-  return AttributesOf(name, *entry.kind, entry.is_link, {entry.hidden, entry.system});
-}
-
 int AttributesOf(std::string_view name, const EntryInfo& info) {
   int attributes = AttributesOf(name, info.kind, info.is_link, {info.hidden, info.system});
   if (!info.writable) attributes |= kReadOnly;
@@ -119,12 +115,6 @@ int FileOperations::GetAttr(const std::string& path) {
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info) throw Failure(kFileNotFound, "no entry " + path, path);
   return AttributesOf(NameOf(entry.path), *info);
-}
-
-int FileOperations::GetKindAttr(const std::string& path) {
-  ResolvedPath entry = resolver_.Resolve(path);
-  if (!entry.kind) throw Failure(kFileNotFound, "no entry " + path, path);
-  return AttributesOf(NameOf(entry.path), entry);
 }
 
 void FileOperations::MakeFolder(const std::string& path) {

@@ -92,8 +92,10 @@ class FileOperations {
   // entries whose attribute bits among kHidden, kSystem and kDirectory all
   // lie in `mask` (none for a missing folder, or one that cannot be read).
   std::vector<std::string> DirEntries(const std::string& path, int mask);
-  // An answer of the directory function with the bits that GetKindAttr would
-  // tell of it, which the listing holds.
+  // An answer of the directory function with the bits of GetAttr that the
+  // entry's kind and name alone tell (kDirectory, with kLink for a link to a
+  // folder; kHidden; kSystem): all a walk needs to tell folders from files,
+  // known from the folder's listing without a look at each entry.
   struct DirEntry {
     std::string name;
     int attributes;
@@ -105,11 +107,6 @@ class FileOperations {
 
   // The attribute bits of the entry at `path`; kFileNotFound when none.
   int GetAttr(const std::string& path);
-  // The bits of GetAttr that the entry's kind and name alone tell
-  // (kDirectory, with kLink for a link to a folder; kHidden; kSystem): all a
-  // walk needs to tell folders from files, known from the folder's listing
-  // without a look at each entry. kFileNotFound when there is none.
-  int GetKindAttr(const std::string& path);
 
   // Creates one folder: kPathFileAccessError when the name is taken,
   // kPathNotFound when the parent folder is missing.
