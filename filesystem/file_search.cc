@@ -58,13 +58,15 @@ void FileSearch::SearchFolder(const std::string& folder, const std::string& patt
   // with each name: no entry is read on its own, so none fails to be read.
   for (const auto& [name, attributes] :
        Attempt([&] { return fs_.DirEntriesWithKinds(folder, kEveryEntry); })) {
-    const std::string path = folder + name;
+    std::string path = folder + name;
     bool is_folder = (attributes & kDirectory) != 0;
-    if (!is_folder &&
-        WildcardMatch(any_case ? std::string_view(name) : UpperCase(name), upper_pattern)) {
-      results_.push_back(path);
+    if (!is_folder) {
+      if (WildcardMatch(any_case ? std::string_view(name) : UpperCase(name), upper_pattern)) {
+        results_.push_back(std::move(path));
+      }
+      continue;
     }
-    if (IsDots(name) || !is_folder || (attributes & kLink) != 0) continue;
+    if (IsDots(name) || (attributes & kLink) != 0) continue;
     if (sub_folders.size() < kMaxSubFolders) {
       sub_folders.push_back(path);
     } else {
