@@ -1,5 +1,6 @@
 #include <limits>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "commands/checked.h"
@@ -33,11 +34,13 @@ void SortByExtension(CommandRun& run) {
   std::vector<std::string> extensions(count + 1);
   std::vector<std::string> paths(count + 1);
 
-  // Pass 2: make every extension folder before any file is moved.
+  // Pass 2: make every extension folder before any file is moved. Nothing
+  // but this pass makes them, so each spelling is looked for once.
   int16_t index = 0;
+  std::unordered_set<std::string> looked_for;
   for (const File& file : run.folder->Files()) {
     std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
-    if (HasExtensionFolder(file) &&
+    if (HasExtensionFolder(file) && looked_for.insert(extension).second &&
         fs.Dir(lj + kPathSeparator + extension + kPathSeparator, kDirectory).empty()) {
       fs.MakeFolder(lj + kPathSeparator + extension);
     }
