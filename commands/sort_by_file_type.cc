@@ -3,13 +3,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "commands/checked.h"
 #include "commands/commands.h"
 #include "commands/extension.h"
 #include "filesystem/failure.h"
+#include "filesystem/folder_cache.h"
 #include "filesystem/names.h"
 
 namespace varnelo {
@@ -48,7 +48,7 @@ FileTypeTable FillFileTypeTable() {
 // Every spelling an entry of the table matches, all in lower or all in upper
 // case, with the category of the first entry so spelt: the scan of the table
 // in its order, done once per run rather than once per file.
-using Spellings = std::unordered_map<std::string_view, size_t>;
+using Spellings = TextMap<size_t>;
 
 size_t CategoryAt(size_t position) {
   size_t category = 0;
@@ -56,21 +56,13 @@ size_t CategoryAt(size_t position) {
   return category;
 }
 
-Spellings SpellingsOf(const FileTypeTable& table, const FileTypeTable& upper) {
+Spellings SpellingsOf(const FileTypeTable& table) {
   Spellings spellings;
   for (size_t position = 0; position < table.size(); ++position) {
     spellings.try_emplace(table[position], CategoryAt(position));
-    spellings.try_emplace(upper[position], CategoryAt(position));
+    spellings.try_emplace(UpperCase(table[position]), CategoryAt(position));
   }
   return spellings;
-}
-
-FileTypeTable UpperCaseOf(const FileTypeTable& table) {
-  FileTypeTable upper;
-  for (size_t position = 0; position < table.size(); ++position) {
-    upper[position] = UpperCase(table[position]);
-  }
-  return upper;
 }
 
 // None for an extension that no entry spells, such as the mixed "Jpg".
@@ -102,9 +94,7 @@ constexpr int kMostFiles = std::numeric_limits<int16_t>::max() - kSpareRoom;
 void RefuseBeyondTheSpareRoom(int16_t count) { ToInt16(count + kSpareRoom); }
 
 void SortByFileType(CommandRun& run) {
-  const FileTypeTable table = FillFileTypeTable();
-  const FileTypeTable upper = UpperCaseOf(table);
-  const Spellings spellings = SpellingsOf(table, upper);
+  const Spellings spellings = SpellingsOf(FillFileTypeTable());
   FileOperations& fs = run.fs;
   const std::vector<CategoryFolder> folders = CategoryFoldersIn(run.lj);
 
