@@ -41,6 +41,11 @@ Resolver::KnownFolder* Resolver::Known(std::string_view asked) {
   return it == known_.end() ? nullptr : &it->second;
 }
 
+Resolver::KnownFolder* Resolver::KnownAsSpelt(std::string_view path) {
+  std::string_view bare = WithoutEndingSeparator(path);
+  return IsNormalPath(bare) ? Known(bare) : nullptr;
+}
+
 FolderListing& Resolver::ListingOf(KnownFolder& known) {
   if (!known.listing) known.listing = &cache_.Of(known.resolved);
   return *known.listing;
@@ -99,8 +104,7 @@ std::optional<Entry> Resolver::EntryAt(std::string_view path) {
 
 bool Resolver::IsFolder(std::string_view path) {
   // Known folders lie below the run's folder, where no link is walked.
-  std::string_view bare = WithoutEndingSeparator(path);
-  if (IsNormalPath(bare) && Known(bare)) return true;
+  if (KnownAsSpelt(path)) return true;
   if (std::optional<const Entry*> entry = KnownEntry(path)) {
     return *entry && (*entry)->kind == EntryKind::kFolder;
   }
@@ -136,12 +140,12 @@ std::optional<EntryInfo> Resolver::Look(const std::string& path) {
 }
 
 std::optional<std::string> Resolver::Folder(std::string_view path) {
-  bool normal = IsNormalPath(path);
-  if (const KnownFolder* known = normal ? Known(path) : nullptr) return known->resolved;
+  if (const KnownFolder* known = KnownAsSpelt(path)) return known->resolved;
   if (!IsBelow(path)) RefuseControlCharacters(path);
   ResolvedPath folder = Resolve(path);
-  if (folder.kind == EntryKind::kFolder && normal && IsBelow(path)) {
-    known_.try_emplace(std::string(path), KnownFolder{folder.path});
+  std::string_view bare = WithoutEndingSeparator(path);
+  if (folder.kind == EntryKind::kFolder && IsNormalPath(bare) && IsBelow(bare)) {
+    known_.try_emplace(std::string(bare), KnownFolder{folder.path});
   }
   bool reachable = folder.kind == EntryKind::kFolder ||
                    (folder.kind == EntryKind::kFolderLink && !IsBelow(folder.path));

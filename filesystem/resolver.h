@@ -67,6 +67,8 @@ class Resolver {
   // The folder known by the spelling `asked`; nullptr where it must be
   // resolved the long way.
   KnownFolder* Known(std::string_view asked);
+  // The known folder that `path` spells, with or without a separator after it.
+  KnownFolder* KnownAsSpelt(std::string_view path);
   FolderListing& ListingOf(KnownFolder& known);
   // The entry at `path` where its parent is a known folder: the listing's
   // own, or nullptr where none is there. Nothing where the path must be
