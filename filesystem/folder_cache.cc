@@ -151,12 +151,7 @@ std::optional<EntryInfo> FolderListing::InfoAt(uint32_t place) const {
 }
 
 void FolderListing::SetInfo(uint32_t place, const EntryInfo& info) {
-  uint32_t& at = entries_[place].info;
-  if (at != CachedEntry::kNotInspected) {
-    infos_[at] = info;
-    return;
-  }
-  at = static_cast<uint32_t>(infos_.size());
+  entries_[place].info = static_cast<uint32_t>(infos_.size());
   infos_.push_back(info);
 }
 

@@ -79,6 +79,7 @@ class FolderListing {
 
   // What this run learnt of the entry at `place` by inspecting it, if it did.
   std::optional<EntryInfo> InfoAt(uint32_t place) const;
+  // REQUIRES: the entry at `place` has no details yet.
   void SetInfo(uint32_t place, const EntryInfo& info);
 
   // REQUIRES: no entry bears exactly this name. Answers its place.
