@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
+
+#include "pictures/plain_header.h"
 
 namespace varnelo {
 namespace {
@@ -76,8 +79,27 @@ void PngRead(png_structp png, png_bytep data, size_t length) {
   source->at += length;
 }
 
+// libpng sets aside and clears all the bytes a chunk claims before it reads
+// one of them, so a damaged length would cost gigabytes. A block larger than
+// the head and what libpng keeps beside it cannot be filled from the head:
+// it is refused, and libpng passes over the chunk as over any it has no
+// memory for, while the head is marked short of what the file may tell.
+constexpr size_t kPngOwnMemory = 64 << 10;
+
+png_voidp PngAllocate(png_structp png, png_alloc_size_t size) {
+  Head& head = *static_cast<Head*>(png_get_mem_ptr(png));
+  if (size > head.size() + kPngOwnMemory) {
+    head.ran_out = true;
+    return nullptr;
+  }
+  return std::malloc(size);
+}
+
+void PngRelease(png_structp, png_voidp block) { std::free(block); }
+
 std::optional<PictureSize> PngSize(Head& head) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr,
+                                             &head, PngAllocate, PngRelease);
   if (png == nullptr) return std::nullopt;
   png_set_error_fn(png, nullptr, nullptr, [](png_structp, png_const_charp) {});
   png_infop info = png_create_info_struct(png);
@@ -150,14 +172,16 @@ HeaderReading ReadHeader(std::string_view bytes) {
   // The two common kinds are read by the very libraries Qt's readers of
   // them use: through Qt, every reader it has would be loaded and asked in
   // turn and the bytes read in small steps, at many times the cost of the
-  // header itself.
+  // header itself. A header of the plain layout is read without even them.
   Head head{bytes};
   std::optional<PictureSize> size;
   switch (KindOf(head)) {
     case Kind::kJpeg:
+      if (std::optional<HeaderReading> plain = PlainJpegReading(bytes)) return *plain;
       size = JpegSize(head);
       break;
     case Kind::kPng:
+      if (std::optional<HeaderReading> plain = PlainPngReading(bytes)) return *plain;
       size = PngSize(head);
       break;
     case Kind::kOther:

@@ -1,5 +1,7 @@
 #include "pictures/picture_header.h"
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "pictures/plain_header.h"
 #include "tests/support/pictures.h"
 #include "tests/support/plain_pictures.h"
 
@@ -69,11 +72,19 @@ TEST(PictureHeaderTest, AnswersAsQtsReadersForWholeCutAndDamagedHeaders) {
   QImage deep = rgb.convertToFormat(QImage::Format_RGBA64);
   QImage indexed = rgb.convertToFormat(QImage::Format_Indexed8);
   QImage small = gray.scaled(40, 30);
+  // Text and a density add chunks and segments before the picture data: a
+  // comment or a text chunk, and the density of the JPEG's first segment.
+  QImage annotated = rgb.copy();
+  annotated.setText("Title", "x");
+  annotated.setDotsPerMeterX(5000);
   const std::vector<std::string> pictures = {
-      Encoded(rgb, "jpeg"),   Encoded(rgb, "jpeg", true), Encoded(gray, "jpeg"),
-      Encoded(rgb, "png"),    Encoded(gray, "png"),       Encoded(mono, "png"),
-      Encoded(deep, "png"),   Encoded(indexed, "png"),    Encoded(small, "bmp"),
-      Encoded(small, "tiff"), Encoded(small, "ico"),      testing::PictureBytes(40, 30, "gif"),
+      Encoded(rgb, "jpeg"),      Encoded(rgb, "jpeg", true),
+      Encoded(gray, "jpeg"),     Encoded(rgb, "png"),
+      Encoded(gray, "png"),      Encoded(mono, "png"),
+      Encoded(deep, "png"),      Encoded(indexed, "png"),
+      Encoded(small, "bmp"),     Encoded(annotated, "jpeg"),
+      Encoded(annotated, "png"), Encoded(small, "tiff"),
+      Encoded(small, "ico"),     testing::PictureBytes(40, 30, "gif"),
   };
   int compared = 0;
   for (const std::string& picture : pictures) {
@@ -90,6 +101,47 @@ TEST(PictureHeaderTest, AnswersAsQtsReadersForWholeCutAndDamagedHeaders) {
     }
   }
   EXPECT_GT(compared, 8000);
+}
+
+// The headers the common writers write are read without the libraries,
+// which cost several times what such a header does.
+TEST(PictureHeaderTest, ReadsTheCommonWritersHeadersWithoutTheLibraries) {
+  QImage rgb(64, 48, QImage::Format_RGB32);
+  rgb.fill(Qt::darkRed);
+  rgb.setText("Title", "x");
+  for (const auto& [kind, progressive] : {std::pair{"jpeg", false}, {"jpeg", true}}) {
+    std::string file = Encoded(rgb, kind, progressive);
+    std::optional<HeaderReading> plain = PlainJpegReading(file);
+    ASSERT_TRUE(plain) << (progressive ? "progressive" : "baseline");
+    EXPECT_EQ(Told(plain->size), "64x48");
+  }
+  for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_Grayscale8,
+                                QImage::Format_Indexed8, QImage::Format_ARGB32}) {
+    std::optional<HeaderReading> plain =
+        PlainPngReading(Encoded(rgb.convertToFormat(format), "png"));
+    ASSERT_TRUE(plain) << format;
+    EXPECT_EQ(Told(plain->size), "64x48");
+  }
+}
+
+// libpng sets aside all a chunk claims before reading it: a bit flipped in
+// a length must not make a header cost gigabytes.
+TEST(PictureHeaderTest, AChunkClaimingGigabytesCostsNoMoreThanItsBytes) {
+  QImage picture(64, 48, QImage::Format_RGB32);
+  picture.fill(Qt::darkRed);
+  picture.setText("Title", "x");
+  std::string file = Encoded(picture, "png");
+  size_t text = file.find("tEXt");
+  ASSERT_NE(text, std::string::npos);
+  file[text - 4] = 0x7F;
+  rusage before;
+  getrusage(RUSAGE_SELF, &before);
+  HeaderReading reading = ReadHeader(file);
+  rusage after;
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_FALSE(reading.size);
+  EXPECT_TRUE(reading.wants_more);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 << 10);  // in KiB
 }
 
 // The pictures the Windows tests use must be whole ones, since Windows'
