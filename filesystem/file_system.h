@@ -121,8 +121,9 @@ class FileSystem {
   virtual Outcome WriteFile(const std::string& path, std::string_view data) = 0;
 
   // Up to `limit` bytes from the start of the file `path`, fewer only where
-  // the file ends. Fails with kPathFileAccessError for anything but a
-  // regular file.
+  // the file ends (one growing meanwhile may be read as far as it was when
+  // opened). Fails with kPathFileAccessError for anything but a regular
+  // file.
   virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
 
   // Makes the names in `folder` as lasting as the files they name, so that a

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -154,6 +155,30 @@ Outcome CopyData(Where from, Where to, const struct stat& info) {
   return Outcome::kDone;
 }
 
+// At most `limit` bytes of the open file `fd`, which fstat said holds
+// `told`. The size told is a hint: the buffer is made to fit it, one byte
+// over so that a longer file shows at once, and grows where the file is
+// longer still. A read that ends short of the buffer at the size told is
+// taken as the end, which spares the read that would only say so.
+std::string ReadUpTo(int fd, size_t limit, size_t told, const std::string& path) {
+  std::string data(std::min(limit, told + 1), '\0');
+  size_t got = 0;
+  for (;;) {
+    if (got == data.size()) {
+      if (got == limit) break;
+      data.resize(std::min(limit, 2 * got));
+    }
+    ssize_t n = read(fd, data.data() + got, data.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail("read " + path);
+    if (n == 0) break;
+    got += n;
+    if (got == told && got < data.size()) break;
+  }
+  data.resize(got);
+  return data;
+}
+
 // For volumes that cannot refuse to replace by themselves: a second name,
 // then the first one dropped. Where the volume has no second names either,
 // a look then a rename is the best it allows.
@@ -303,17 +328,7 @@ class PosixFileSystem : public FileSystem {
     if (!S_ISREG(info.st_mode)) {
       throw Failure(kPathFileAccessError, "read " + path + ": not a file");
     }
-    std::string data(limit, '\0');
-    size_t got = 0;
-    while (got < limit) {
-      ssize_t n = read(file.get(), data.data() + got, limit - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) Fail("read " + path);
-      if (n == 0) break;
-      got += n;
-    }
-    data.resize(got);
-    return data;
+    return ReadUpTo(file.get(), limit, info.st_size > 0 ? info.st_size : 0, path);
   }
 
  private:

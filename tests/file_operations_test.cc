@@ -350,6 +350,8 @@ TEST_F(FileOperationsTest, AFileGoneSinceTheListingFailsAsMissingAndOneComeSince
 
 TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
   PutFile(root_ / "a.txt", "0123456789");
+  PutFile(root_ / "empty.txt", "");
+  PutFile(root_ / "long.txt", std::string(300000, 'x'));
   PutFile(root_ / "fifo.txt");
 #ifndef _WIN32
   ASSERT_EQ(symlink("a.txt", (root_ / "link.txt").c_str()), 0);
@@ -357,6 +359,9 @@ TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
   ops_.GetFolder(root_.path()).Files();
   EXPECT_EQ(ops_.ReadStart(root_ / "A.TXT", 4), "0123");
   EXPECT_EQ(ops_.ReadStart(root_ / "a.txt", 100), "0123456789");
+  EXPECT_EQ(ops_.ReadStart(root_ / "empty.txt", 100), "");
+  EXPECT_EQ(ops_.ReadStart(root_ / "long.txt", 1 << 20).size(), 300000u);
+  EXPECT_EQ(ops_.ReadStart(root_ / "long.txt", 4096).size(), 4096u);
   EXPECT_EQ(FailureOf([&] { ops_.ReadStart(root_ / "missing.txt", 4); }), kFileNotFound);
 #ifndef _WIN32
   EXPECT_NE(FailureOf([&] { ops_.ReadStart(root_ / "link.txt", 4); }), 0) << "never followed";
@@ -364,6 +369,10 @@ TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
   unlink((root_ / "fifo.txt").c_str());
   ASSERT_EQ(mkfifo((root_ / "fifo.txt").c_str(), 0600), 0);
   EXPECT_EQ(FailureOf([&] { ops_.ReadStart(root_ / "fifo.txt", 4); }), kPathFileAccessError);
+  // The size the system tells is a hint only: this file tells none and holds more.
+  std::string status = FileSystem::Default()->ReadFile("/proc/self/status", 1 << 20);
+  EXPECT_GT(status.size(), 200u);
+  EXPECT_NE(status.find("Name:"), std::string::npos);
 #endif
 }
 
