@@ -1,6 +1,7 @@
 #include "filesystem/names.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "filesystem/letter_case.h"
@@ -162,14 +163,6 @@ bool HasControlCharacter(std::string_view path) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
-bool IsPathSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == '/';
-#endif
-}
-
 size_t RootLength(std::string_view path) {
 #ifdef _WIN32
   if (path.size() >= 2 && path[1] == ':') {
@@ -191,15 +184,18 @@ size_t RootLength(std::string_view path) {
 
 bool IsNormalPath(std::string_view path) {
   size_t root = RootLength(path);
-  for (size_t i = 0; i < root; ++i) {
-    if (IsPathSeparator(path[i]) && path[i] != kPathSeparator) return false;
-  }
   if (path.size() > root && IsPathSeparator(path.back())) return false;
-  for (size_t i = root; i < path.size(); ++i) {
+#ifdef _WIN32
+  for (size_t i = 0; i < path.size(); ++i) {
     if (!IsPathSeparator(path[i])) continue;
     if (path[i] != kPathSeparator || (i > root && IsPathSeparator(path[i - 1]))) return false;
   }
   return true;
+#else
+  // One separator only: a search for it doubled, which the library does
+  // many bytes at a time. Every path a command uses is asked.
+  return path.find("//", root) == std::string_view::npos;
+#endif
 }
 
 std::string NormalizePath(std::string_view path) {
@@ -227,7 +223,10 @@ size_t LastSeparator(std::string_view path) {
 #ifdef _WIN32
   return path.find_last_of("\\/");
 #else
-  return path.rfind('/');
+  // memrchr, unlike rfind, looks at many bytes at a time.
+  if (path.empty()) return std::string_view::npos;
+  const void* at = memrchr(path.data(), '/', path.size());
+  return at == nullptr ? std::string_view::npos : static_cast<const char*>(at) - path.data();
 #endif
 }
 

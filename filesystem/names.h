@@ -17,7 +17,14 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
-bool IsPathSeparator(char c);
+// Inline: path work asks it of every character.
+inline constexpr bool IsPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
+}
 
 // The length of the root that begins `path`: "/" elsewhere; "C:\", "\\server\share\"
 // or "\" on Windows. 0 for a path relative to the working folder.
