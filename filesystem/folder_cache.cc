@@ -9,10 +9,10 @@
 namespace varnelo {
 namespace {
 
-// The first eight bytes of `text` as one number that sorts as they do.
-uint64_t Prefix(std::string_view text) {
+// The eight bytes of `text` from `start` as one number that sorts as they do.
+uint64_t Prefix(std::string_view text, size_t start) {
   uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i) {
+  for (size_t i = start; i < start + 8; ++i) {
     prefix = (prefix << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0);
   }
   return prefix;
@@ -20,17 +20,21 @@ uint64_t Prefix(std::string_view text) {
 
 // What a place is sorted by, held side by side so that sorting a large
 // folder compares without a detour through its entries, and most
-// comparisons end at the folded key's first bytes.
+// comparisons end at the folded key's first 16 bytes: names a folder holds
+// many of, as "IMG_20240101_..." or "file-00001", mostly differ only past
+// their first eight.
 struct SortKey {
   SortKey(std::string_view key, std::string_view name, uint32_t place)
-      : prefix(Prefix(key)), key(key), name(name), place(place) {}
-  uint64_t prefix;
+      : first(Prefix(key, 0)), second(Prefix(key, 8)), key(key), name(name), place(place) {}
+  uint64_t first;
+  uint64_t second;
   std::string_view key;
   std::string_view name;
   uint32_t place;
 
   bool operator<(const SortKey& other) const {
-    if (prefix != other.prefix) return prefix < other.prefix;
+    if (first != other.first) return first < other.first;
+    if (second != other.second) return second < other.second;
     int folded = key.compare(other.key);
     return folded != 0 ? folded < 0 : name < other.name;
   }
@@ -151,6 +155,12 @@ std::optional<EntryInfo> FolderListing::InfoAt(uint32_t place) const {
 }
 
 void FolderListing::SetInfo(uint32_t place, const EntryInfo& info) {
+  // Room for every entry at once rather than by doubling: room reserved
+  // costs nothing until written, and a command that inspects one entry of
+  // a folder mostly inspects them all.
+  if (infos_.size() == infos_.capacity()) {
+    infos_.reserve(std::max(2 * infos_.capacity(), entries_.capacity()));
+  }
   entries_[place].info = static_cast<uint32_t>(infos_.size());
   infos_.push_back(info);
 }
