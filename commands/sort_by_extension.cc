@@ -1,6 +1,7 @@
 #include <limits>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "commands/checked.h"
@@ -51,7 +52,7 @@ void SortByExtension(CommandRun& run) {
   // one gone meanwhile has no place, and pass 5 leaves its name alone.
   index = 0;
   std::vector<std::string> placed(count + 1);
-  for (const File& file : run.folder->Files()) {
+  for (File& file : run.folder->Files()) {
     std::string& extension = Slot(extensions, index) = std::string(ExtensionOf(file.Path()));
     run.Progress(index, count * 2, file.Path());
     if (HasExtensionFolder(file)) {
@@ -61,7 +62,7 @@ void SortByExtension(CommandRun& run) {
         target = fs.MoveInto(file.Path(), lj + kPathSeparator + extension, name);
       });
     }
-    Slot(paths, index) = file.Path();
+    Slot(paths, index) = std::move(file.path);  // its last use: no copy of every path
     index = ToInt16(index + 1);
   }
 

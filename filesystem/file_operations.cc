@@ -236,7 +236,8 @@ File FileOperations::GetFile(const std::string& path) {
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info || info->kind != EntryKind::kFile)
     throw Failure(kFileNotFound, "no file " + path, path);
-  return {entry.path, AttributesOf(NameOf(entry.path), *info), info->mtime};
+  int attributes = AttributesOf(NameOf(entry.path), *info);
+  return {std::move(entry.path), attributes, info->mtime};
 }
 
 std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
