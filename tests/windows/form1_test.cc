@@ -34,6 +34,53 @@ HDROP DropOf(const std::vector<std::wstring>& paths) {
   return static_cast<HDROP>(memory);
 }
 
+// What a drag from another program carries: a list of files as the file
+// manager offers it, or only text.
+class Dragged final : public IDataObject {
+ public:
+  explicit Dragged(std::vector<std::wstring> paths, bool files = true)
+      : paths_(std::move(paths)), files_(files) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+    *object = id == IID_IUnknown || id == IID_IDataObject ? this : nullptr;
+    return *object ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    *medium = {TYMED_HGLOBAL, {.hGlobal = DropOf(paths_)}, nullptr};
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+    bool offered = files_ ? format->cfFormat == CF_HDROP : format->cfFormat == CF_UNICODETEXT;
+    return offered && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+
+ private:
+  std::vector<std::wstring> paths_;
+  bool files_;
+};
+
+// The program starts OLE before its window, for the drop box.
+class OleStarted : public ::testing::Environment {
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
+  void TearDown() override { OleUninitialize(); }
+};
+const auto* const kOle = ::testing::AddGlobalTestEnvironment(new OleStarted);
+
 // What a box showed, and the button that answered it.
 struct BoxSeen {
   std::wstring title;
@@ -173,6 +220,39 @@ TEST_F(Win32Form1Test, TheDropBoxShowsThePromptThenTheDroppedPathsRunTogether) {
   ShowWindow(window_, SW_HIDE);
   ShowWindow(window_, SW_SHOW);
   EXPECT_EQ(form_.DropBoxText(), kPrompt);  // shown again: the prompt is back
+}
+
+// What the file manager's own drags go through: the drop box answers with a
+// copy, never a move (that would have the items removed at the source).
+TEST_F(Win32Form1Test, TheDropBoxTakesAFileListByOleAndNeverAsAMove) {
+  HWND text1 = Control("Text1");
+  auto* target = static_cast<IDropTarget*>(GetPropW(text1, L"OleDropTargetInterface"));
+  ASSERT_NE(target, nullptr) << "the drop box is no OLE drop target";
+  const DWORD any = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  // Longer than the old limit of a path, which the box must not cut.
+  std::wstring deep = L"Z:\tmp";
+  while (deep.size() <= 300) deep += L"\\子目录 sub folder";
+  Dragged folder({deep});
+  DWORD effect = any;
+  EXPECT_EQ(target->DragEnter(&folder, MK_LBUTTON, {10, 10}, &effect), S_OK);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+  effect = DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  target->DragOver(MK_LBUTTON, {12, 12}, &effect);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_LINK));
+  effect = any;
+  target->Drop(&folder, 0, {12, 12}, &effect);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(WideFromUtf8(form_.DropBoxText()), deep);
+
+  Dragged text({L"some words"}, false);
+  effect = any;
+  target->DragEnter(&text, MK_LBUTTON, {10, 10}, &effect);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  target->DragLeave();
+  effect = any;
+  target->Drop(&text, 0, {10, 10}, &effect);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(WideFromUtf8(form_.DropBoxText()), deep);  // nothing dragged is inserted
 }
 
 TEST_F(Win32Form1Test, TheScratchBoxGivesBackWhatWasWritten) {

@@ -5,6 +5,7 @@
 #include "commands/frame.h"
 #include "window/prompt.h"
 #include "window/win32/boxes.h"
+#include "window/win32/drop_target.h"
 
 namespace varnelo {
 namespace {
@@ -105,6 +106,7 @@ Form1::Form1(HINSTANCE instance, FileSystem* fs) : instance_(instance), fs_(fs) 
 
 Form1::~Form1() {
   if (window_) DestroyWindow(window_);
+  if (drop_target_) drop_target_->Release();
   for (HFONT font : fonts_) DeleteObject(font);
 }
 
@@ -159,6 +161,7 @@ LRESULT Form1::Handle(UINT message, WPARAM w, LPARAM l) {
       if (HIWORD(w) == BN_CLICKED) Click(LOWORD(w));
       return 0;
     case WM_DESTROY:
+      RevokeDragDrop(text1_);
       window_ = nullptr;
       PostQuitMessage(0);
       return 0;
@@ -179,6 +182,10 @@ void Form1::CreateControls() {
     if (layout.kind == ControlKind::kDropBox) text1_ = control;
     if (layout.kind == ControlKind::kScratchBox) text3_ = control;
   }
+  // The file manager drops through OLE; older programs still send the list
+  // as a message, and so does the desktop where OLE could not start.
+  drop_target_ = DropTarget::Make([this](HDROP drop) { Text1_OLEDragDrop(drop); });
+  RegisterDragDrop(text1_, drop_target_);
   DragAcceptFiles(text1_, TRUE);
   SetWindowSubclass(text1_, DropBoxProcedure, kDropBoxSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -230,6 +237,7 @@ LRESULT CALLBACK Form1::DropBoxProcedure(HWND box, UINT message, WPARAM w, LPARA
                                          UINT_PTR /*id*/, DWORD_PTR form) {
   if (message == WM_DROPFILES) {
     reinterpret_cast<Form1*>(form)->Text1_OLEDragDrop(reinterpret_cast<HDROP>(w));
+    DragFinish(reinterpret_cast<HDROP>(w));
     return 0;
   }
   return DefSubclassProc(box, message, w, l);
@@ -245,7 +253,6 @@ void Form1::Text1_OLEDragDrop(HDROP drop) {
     path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
     text += path;
   }
-  DragFinish(drop);
   size_t first = text.find_first_not_of(L' ');
   text = first == std::wstring::npos ? L""
                                      : text.substr(first, text.find_last_not_of(L' ') - first + 1);

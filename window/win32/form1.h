@@ -14,6 +14,8 @@
 
 namespace varnelo {
 
+class DropTarget;
+
 // The program's one window on Windows, built from the same layout as the
 // Linux one: the drop box, the five command buttons and the help button
 // over a body in the key colour, which the desktop leaves see-through.
@@ -63,6 +65,7 @@ class Form1 : public Host {
   HWND window_ = nullptr;
   HWND text1_ = nullptr;
   HWND text3_ = nullptr;
+  DropTarget* drop_target_ = nullptr;  // the drop box's, released with the form
   COLORREF m_transparencyKey = RGB(kKeyRed, kKeyGreen, kKeyBlue);
   std::vector<HFONT> fonts_;
   History history_;
