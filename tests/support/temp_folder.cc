@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include "filesystem/win32.h"
+#include "tests/support/linux_side.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,9 +52,43 @@ TempFolder::TempFolder() {
 }
 #endif
 
+#ifdef _WIN32
+namespace {
+
+bool IsReparsePoint(const fs::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool HoldsReparsePoints(const fs::path& folder) {
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error);
+       it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (IsReparsePoint(it->path())) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// The standard library would walk through a link to a folder, and Wine
+// removes none that Linux made.
+void RemoveTree(const std::string& path) {
+  if (UnderWine() && HoldsReparsePoints(PathOf(path))) {
+    RunOnLinuxSide({"rm", "-rf", LinuxPathOf(path)});
+  } else {
+    fs::remove_all(PathOf(path));
+  }
+}
+#else
+void RemoveTree(const std::string& path) { fs::remove_all(path); }
+#endif
+
 TempFolder::~TempFolder() {
-  std::error_code ignored;
-  fs::remove_all(PathOf(path_), ignored);
+  try {
+    RemoveTree(path_);
+  } catch (const std::exception&) {  // left in the temporary folder
+  }
 }
 
 std::string TempFolder::operator/(const std::string& relative) const {
@@ -158,12 +193,28 @@ std::time_t ModificationTime(const std::string& path) {
 std::map<std::string, std::string> Tree(const std::string& root,
                                         std::string (*file_value)(const std::string& path)) {
   std::map<std::string, std::string> tree;
+#ifdef _WIN32
+  // Windows cannot read where a link leads, and Wine shows only the Linux
+  // links to folders, as reparse points that open as the folder they lead
+  // to: such a link is told by where that folder lies in the tree, and not
+  // walked through.
+  std::map<unsigned long long, std::string> folders = {{FileIdentity(root), ""}};
+  std::map<std::string, unsigned long long> links;
+#endif
   for (auto it = fs::recursive_directory_iterator(PathOf(root));
        it != fs::recursive_directory_iterator(); ++it) {
     // Keys name sub-folders with "/" on every system, as the tests spell them.
     std::u8string key = it->path().lexically_relative(PathOf(root)).generic_u8string();
     std::string relative(key.begin(), key.end());
     fs::file_status status = it->symlink_status();
+#ifdef _WIN32
+    if (IsReparsePoint(it->path())) {
+      links[relative] = FileIdentity(TextOf(it->path()));
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_directory()) folders[FileIdentity(TextOf(it->path()))] = relative;
+#endif
     if (fs::is_symlink(status)) {
       tree[relative] = "-> " + TextOf(fs::read_symlink(it->path()));
     } else if (fs::is_directory(status)) {
@@ -174,6 +225,20 @@ std::map<std::string, std::string> Tree(const std::string& root,
       tree[relative] = "|fifo";
     }
   }
+#ifdef _WIN32
+  for (const auto& [relative, identity] : links) {
+    auto folder = folders.find(identity);
+    if (folder == folders.end()) {
+      tree[relative] = "-> elsewhere";
+      continue;
+    }
+    // As a link names it: from the folder that holds the link.
+    const fs::path base = PathOf("tree/" + relative).parent_path();
+    const fs::path to = PathOf(folder->second.empty() ? "tree" : "tree/" + folder->second);
+    std::u8string target = to.lexically_relative(base).generic_u8string();
+    tree[relative] = "-> " + std::string(target.begin(), target.end());
+  }
+#endif
   return tree;
 }
 

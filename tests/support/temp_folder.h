@@ -38,6 +38,8 @@ std::string TextOf(const std::filesystem::path& path);
 void PutFile(const std::string& path, const std::string& content = "x");
 std::string ReadFile(const std::string& path);
 void MakeFolders(const std::string& path);
+// Removes `path` and all below it: a link goes, never what it leads to.
+void RemoveTree(const std::string& path);
 bool Exists(const std::string& path);
 // A second name for the file at `path`.
 void MakeHardLink(const std::string& path, const std::string& link);
@@ -49,7 +51,8 @@ std::time_t ModificationTime(const std::string& path);
 
 // Every entry below `root`, by relative path: a file's content (or what
 // `file_value` makes of the file's path), "/" for a folder, "-> target" for a
-// link, "|fifo" for anything else.
+// link (on Windows, where a link cannot be read, the way to the folder of
+// the tree it leads to, or "elsewhere"), "|fifo" for anything else.
 std::map<std::string, std::string> Tree(
     const std::string& root, std::string (*file_value)(const std::string& path) = ReadFile);
 

@@ -252,7 +252,7 @@ TEST_P(BadInputTest, AFileNamedLikeATargetFolderStopsTheCommandThereAndLosesNoth
   if (targets.empty()) GTEST_SKIP() << "the " << name() << " command makes no folders";
   targets.resize(std::min<size_t>(targets.size(), Scaled(2, 100)));
   for (const std::string& target : targets) {
-    fs::remove_all(testing::PathOf(work_));
+    testing::RemoveTree(work_);
     CopyTree(pristine_, work_);
     // Dated like a file bound for that folder, so that it too would go there.
     auto bound = std::find_if(sorted.begin(), sorted.end(), [&](const auto& e) {

@@ -204,7 +204,7 @@ void OnAVolumeOfItsOwn(const std::string& folder, std::optional<Tmpfs>& volume) 
   std::filesystem::rename(testing::PathOf(folder), testing::PathOf(folder + ".moving"));
   volume.emplace(folder, "size=256m");
   CopyTree(folder + ".moving", folder);
-  std::filesystem::remove_all(testing::PathOf(folder + ".moving"));
+  testing::RemoveTree(folder + ".moving");
   if (!volume->mounted()) volume.reset();
 }
 
@@ -224,7 +224,7 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentAndARerunEndsAsIfUndisturbed)
     const std::string busiest = BusiestFolder(original, reference);
 
     for (int crash = 0; crash < Scaled(kQuickKills, 50); ++crash) {
-      std::filesystem::remove_all(testing::PathOf(work));
+      testing::RemoveTree(work);
       CopyTree(pristine, work);
       // Every third kill meets whole copies into another volume, where the
       // machine allows a mount and the command fills a folder.
@@ -274,7 +274,7 @@ TEST_P(CrashTest, EveryFileSurvivesAKillAtAnyMomentOfAnUndo) {
   const Snapshot sorted = Take(temp / "sorted");
   const std::string busiest = BusiestFolder(original, sorted);
   for (int crash = 0; crash < Scaled(kQuickKills, 50); ++crash) {
-    std::filesystem::remove_all(testing::PathOf(work));
+    testing::RemoveTree(work);
     CopyTree(pristine, work);
     std::optional<Tmpfs> volume;
     if (crash % 3 == 2 && !busiest.empty()) OnAVolumeOfItsOwn(work + "/" + busiest, volume);

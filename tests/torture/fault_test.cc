@@ -57,7 +57,7 @@ std::string Reason(int number) {
 class FaultTest : public CommandTest {
  protected:
   void Fresh() {
-    std::filesystem::remove_all(testing::PathOf(work_));
+    testing::RemoveTree(work_);
     CopyTree(pristine_, work_);
   }
 

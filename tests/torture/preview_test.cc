@@ -116,7 +116,7 @@ TEST_P(PreviewTest, ThePreviewOfWholeCopiesIntoAnotherVolumeIsTheRunToo) {
     GTEST_SKIP() << "no second volume can be mounted here: none is tried";
   }
   CopyTree(target + ".moving", target);
-  std::filesystem::remove_all(testing::PathOf(target + ".moving"));
+  testing::RemoveTree(target + ".moving");
   ExpectThePreviewIsTheRun(command(), folder, FileSystem::Default());
 }
 

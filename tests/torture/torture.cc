@@ -21,6 +21,7 @@
 #include "filesystem/file_operations.h"
 #include "filesystem/names.h"
 #ifdef _WIN32
+#include "tests/support/linux_side.h"
 #include "tests/support/plain_pictures.h"
 #else
 #include "tests/support/pictures.h"
@@ -163,11 +164,26 @@ void PutPicture(const std::string& path, int width, int height, unsigned id, siz
 
 namespace {
 
-// Windows lets only some users make links: where it refuses, the folder has none.
-void MakeLink(const std::string& target, const std::string& path) {
+enum class LinkTo { kFile, kFolder };
+
+// Windows lets only some users make links: where it refuses, the folder has
+// none. Wine makes none: there they come from the Linux side, and Wine then
+// shows one to a file as the file itself, which Windows never does, so
+// those are left out.
+void MakeLink(const std::string& target, const std::string& path, [[maybe_unused]] LinkTo kind) {
 #ifdef _WIN32
+  if (testing::UnderWine()) {
+    if (kind == LinkTo::kFolder) {
+      testing::RunOnLinuxSide({"ln", "-s", target, testing::LinuxPathOf(path)});
+    }
+    return;
+  }
   std::error_code refused;
-  fs::create_symlink(testing::PathOf(target), testing::PathOf(path), refused);
+  if (kind == LinkTo::kFolder) {
+    fs::create_directory_symlink(testing::PathOf(target), testing::PathOf(path), refused);
+  } else {
+    fs::create_symlink(testing::PathOf(target), testing::PathOf(path), refused);
+  }
 #else
   fs::create_symlink(target, path);
 #endif
@@ -211,8 +227,13 @@ void Generate(const std::string& root, unsigned seed, int files) {
     testing::SetModificationTime(path, -800000000 + static_cast<long>(random() % 3500000000u));
   }
   testing::PutFile(root + "/empty.txt", "");
-  MakeLink(taken.begin()->substr(root.size() + 1), root + "/link to a file.txt");
-  MakeLink("nowhere", root + "/dangling.lnk");
+  MakeLink(taken.begin()->substr(root.size() + 1), root + "/link to a file.txt", LinkTo::kFile);
+  MakeLink("nowhere", root + "/dangling.lnk", LinkTo::kFile);
+  // Links to folders: one beside them, and one back up that a walk
+  // following links would go round in for ever.
+  testing::MakeFolders(root + "/sub A");
+  MakeLink("sub A", root + "/to sub A", LinkTo::kFolder);
+  MakeLink("..", root + "/sub A/up", LinkTo::kFolder);
   // What a crash in the middle of a copy leaves, for the next command to sweep away.
   testing::PutFile(root + "/" + TemporaryName(1), "half");
   testing::PutFile(root + "/sub A/" + TemporaryName(2), "half");
@@ -256,6 +277,14 @@ void CopyModificationTime(const fs::path& from, const fs::path& to) {
 // As the Linux side's cp -a: into a folder that may be there already, with
 // every time kept and links copied as links.
 void CopyEntry(const fs::path& from, const fs::path& to) {
+  const DWORD attributes = GetFileAttributesW(from.c_str());
+  if (testing::UnderWine() && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // A link from the Linux side, which only that side can copy.
+    testing::RunOnLinuxSide({"cp", "-a", testing::LinuxPathOf(testing::TextOf(from)),
+                             testing::LinuxPathOf(testing::TextOf(to))});
+    return;
+  }
   const fs::file_status status = fs::symlink_status(from);
   if (fs::is_symlink(status)) {
     fs::copy_symlink(from, to);

@@ -71,7 +71,7 @@ class UndoTest : public CommandTest {
 
   // A fresh copy of the folder, sorted by the command over `fs`, its record in `history`.
   void RunFresh(FileSystem* fs, History& history) {
-    std::filesystem::remove_all(testing::PathOf(work_));
+    testing::RemoveTree(work_);
     CopyTree(pristine_, work_);
     testing::ScriptedHost host(work_);
     RunCommand(command(), host, fs, &history);
