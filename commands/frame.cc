@@ -125,10 +125,11 @@ std::string Summary(const Command& command, int files, int made, int removed) {
 
 }  // namespace
 
-std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs) {
+std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs,
+                                  size_t most_placed) {
   OverlayFileSystem overlay(fs);
   RunRecord record;
-  RecordingFileSystem recording(&overlay, record, false);
+  RecordingFileSystem recording(&overlay, record, false, most_placed);
   int moved = 0;
   if (Work(command, host, &recording, moved)) return std::nullopt;
   return record;
@@ -147,11 +148,11 @@ Preview PreviewOf(const Command& command, const RunRecord& record) {
           .append(kMoveArrow)
           .append(Relative(change.path, record.folder))
           .append("\n");
-    } else if (files == kMostPreviewLines) {
-      preview.details.append("……\n");
     }
     ++files;
   }
+  files += record.placed_untold;
+  if (files > kMostPreviewLines) preview.details.append("……\n");
   preview.summary = Summary(command, files, made, removed);
   return preview;
 }
@@ -159,7 +160,7 @@ Preview PreviewOf(const Command& command, const RunRecord& record) {
 void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history) {
   KeepLargeBlocksInTheHeap();
   auto preview = [&]() -> std::optional<Preview> {
-    std::optional<RunRecord> simulated = Simulate(command, host, fs);
+    std::optional<RunRecord> simulated = Simulate(command, host, fs, kMostPreviewLines);
     if (!simulated) return std::nullopt;
     return PreviewOf(command, *simulated);
   };
