@@ -20,6 +20,16 @@ struct timespec Now() {
 
 }  // namespace
 
+OverlayFileSystem::Node OverlayFileSystem::Node::Of(const EntryInfo& info) {
+  return {info.kind,   info.is_link, info.hidden,
+          info.system, info.device,  std::make_shared<const EntryInfo>(info)};
+}
+
+EntryInfo OverlayFileSystem::Node::Info() const {
+  if (details) return *details;
+  return {kind, is_link, true, {}, device, 0, 1, 0, hidden, system};
+}
+
 std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::string& folder) {
   return disk_->WorkBelow(folder);
 }
@@ -52,6 +62,14 @@ std::optional<uint32_t> OverlayFileSystem::Folder::PlaceOf(std::string_view name
   return std::nullopt;
 }
 
+void OverlayFileSystem::Folder::Reset(bool standing, uint64_t folder_device) {
+  complete = true;
+  stands = standing;
+  device = folder_device;
+  gone.assign(listed.size(), true);
+  changed.clear();
+}
+
 bool OverlayFileSystem::Folder::Hide(std::string_view name) {
   std::optional<uint32_t> place = PlaceOf(name);
   if (!place || gone[*place]) return false;
@@ -79,8 +97,8 @@ std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
   Known known = Find(path);
   if (!known.known || known.listed != nullptr) return disk_->Inspect(path);
   if (known.node == nullptr) return std::nullopt;
-  if (!known.node->detailed) return disk_->Inspect(SourceOf(*known.node, path));
-  return known.node->info;
+  if (!known.node->details) return disk_->Inspect(SourceOf(*known.node, path));
+  return *known.node->details;
 }
 
 bool OverlayFileSystem::Exists(const std::string& path) {
@@ -93,25 +111,32 @@ OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
   if (known.known && !known.exists()) Fail(ENOENT, "no entry " + path);
   if (known.node != nullptr) return *known.node;
   if (const Entry* e = known.listed) {
-    EntryInfo info = {e->kind, e->is_link, true, {}, known.device, 0, 1, 0, e->hidden, e->system};
-    return {info, "", nullptr, false};
+    return FromDisk({e->kind, e->is_link, e->hidden, e->system, known.device}, path, e->name);
   }
   std::optional<EntryInfo> info = disk_->Inspect(path);
   if (!info) Fail(ENOENT, "no entry " + path);
-  return {*info, "", nullptr};
+  return FromDisk(Node::Of(*info), path, kept_names_.emplace_back(NameOf(path)));
+}
+
+OverlayFileSystem::Node OverlayFileSystem::FromDisk(Node node, const std::string& path,
+                                                    std::string_view name) {
+  FolderNamed(ParentOf(path));
+  node.source_folder = recent_[0].first;
+  node.source_name = name;
+  return node;
 }
 
 std::string OverlayFileSystem::SourceOf(const Node& node, std::string_view path) {
-  return node.source.empty() ? std::string(path) : node.source;
+  if (node.source_name.empty()) return std::string(path);
+  return JoinPath(node.source_folder, node.source_name);
 }
 
 OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node, std::string_view path) {
-  if (node.detailed) return node;
+  if (node.details) return node;
   std::string source = SourceOf(node, path);
   std::optional<EntryInfo> info = disk_->Inspect(source);
   if (!info) Fail(ENOENT, "no entry " + source);
-  node.info = *info;
-  node.detailed = true;
+  node.details = std::make_shared<const EntryInfo>(*info);
   return node;
 }
 
@@ -125,7 +150,7 @@ EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
   std::optional<EntryInfo> info;
   Known known = Find(path);
   if (known.node != nullptr) {
-    info = known.node->info;
+    info = known.node->Info();
   } else if (known.known && known.listed == nullptr) {
     info = std::nullopt;
   } else if (auto told = untouched_folders_.find(path); told != untouched_folders_.end()) {
@@ -138,8 +163,10 @@ EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
 }
 
 OverlayFileSystem::Folder* OverlayFileSystem::KnownFolder(std::string_view path) {
-  for (const auto& [name, folder] : recent_) {
-    if (folder != nullptr && name == path) return folder;
+  if (recent_[0].second != nullptr && recent_[0].first == path) return recent_[0].second;
+  if (recent_[1].second != nullptr && recent_[1].first == path) {
+    std::swap(recent_[0], recent_[1]);
+    return recent_[0].second;
   }
   auto folder = folders_.find(path);
   if (folder == folders_.end()) return nullptr;
@@ -149,7 +176,9 @@ OverlayFileSystem::Folder* OverlayFileSystem::KnownFolder(std::string_view path)
 
 OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path) {
   if (Folder* known = KnownFolder(path)) return *known;
-  return folders_.emplace(std::string(path), Folder{}).first->second;
+  auto folder = folders_.emplace(std::string(path), Folder{}).first;
+  recent_ = {{{folder->first, &folder->second}, recent_[0]}};
+  return folder->second;
 }
 
 void OverlayFileSystem::Set(const std::string& path, Node node) {
@@ -190,8 +219,7 @@ std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
   }
   for (const auto& [name, node] : known.changed) {
     if (node) {
-      entries.push_back(
-          {name, node->info.kind, node->info.is_link, node->info.hidden, node->info.system});
+      entries.push_back({name, node->kind, node->is_link, node->hidden, node->system});
     }
   }
   return entries;
@@ -200,23 +228,23 @@ std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
 void OverlayFileSystem::MakeFolder(const std::string& path) {
   EntryInfo parent = FolderAt(ParentOf(path));
   if (Exists(path)) Fail(EEXIST, "make folder " + path);
-  Set(path, Node{{EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}});
-  FolderNamed(path) = Folder{.complete = true, .stands = true, .device = parent.device};
+  Set(path, Node::Of({EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}));
+  FolderNamed(path).Reset(true, parent.device);
 }
 
 void OverlayFileSystem::RemoveFolder(const std::string& path) {
   Node node = NodeAt(path);
-  if (node.info.kind == EntryKind::kFolder) {
+  if (node.kind == EntryKind::kFolder) {
     if (!ReadFolder(path).empty()) Fail(ENOTEMPTY, "remove folder " + path);
-    FolderNamed(path) = Folder{.complete = true};  // nothing stands below it
-  } else if (node.info.kind != EntryKind::kFolderLink) {
+    FolderNamed(path).Reset(false, 0);  // nothing stands below it
+  } else if (node.kind != EntryKind::kFolderLink) {
     Fail(ENOTDIR, "remove folder " + path);
   }
   Unset(path);
 }
 
 void OverlayFileSystem::DeleteFile(const std::string& path) {
-  if (NodeAt(path).info.kind == EntryKind::kFolder) Fail(EISDIR, "delete " + path);
+  if (NodeAt(path).kind == EntryKind::kFolder) Fail(EISDIR, "delete " + path);
   Unset(path);
 }
 
@@ -224,11 +252,10 @@ Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to
   Node node = NodeAt(from);
   EntryInfo folder = FolderAt(ParentOf(to));
   if (Exists(to)) return Outcome::kNameTaken;
-  if (folder.device != node.info.device) return Outcome::kOtherVolume;
-  if (node.info.kind == EntryKind::kFolder) {
+  if (folder.device != node.device) return Outcome::kOtherVolume;
+  if (node.kind == EntryKind::kFolder) {
     throw Failure(kPathFileAccessError, "the simulation renames no folder: " + from);
   }
-  if (!node.data && node.source.empty()) node.source = from;
   Unset(from);
   Set(to, std::move(node));
   return Outcome::kDone;
@@ -236,10 +263,9 @@ Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to
 
 void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
   Node node = NodeAt(from);
-  if (!node.data && node.source.empty()) node.source = from;
   FolderAt(ParentOf(to));
   std::optional<EntryInfo> there = Inspect(to);
-  if (node.info.kind != EntryKind::kFile || (there && there->kind != EntryKind::kFile)) {
+  if (node.kind != EntryKind::kFile || (there && there->kind != EntryKind::kFile)) {
     Fail(EISDIR, "replace " + to);
   }
   Set(to, std::move(node));
@@ -249,13 +275,17 @@ void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& 
 Outcome OverlayFileSystem::CopyFile(const std::string& from, const std::string& to) {
   Node node = Detailed(NodeAt(from), from);
   EntryInfo folder = FolderAt(ParentOf(to));
-  if (node.info.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
+  if (node.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
   if (Exists(to)) return Outcome::kNameTaken;
   EntryInfo copy = NewFile(folder);
-  copy.is_link = node.info.is_link;
-  copy.mtime = node.info.mtime;
-  copy.size = node.info.size;
-  Set(to, Node{copy, SourceOf(node, from), node.data, true});
+  copy.is_link = node.is_link;
+  copy.mtime = node.details->mtime;
+  copy.size = node.details->size;
+  Node made = Node::Of(copy);
+  made.data = node.data;
+  made.source_folder = node.source_folder;
+  made.source_name = node.source_name;
+  Set(to, std::move(made));
   return Outcome::kDone;
 }
 
@@ -264,7 +294,9 @@ Outcome OverlayFileSystem::WriteFile(const std::string& path, std::string_view d
   if (Exists(path)) return Outcome::kNameTaken;
   EntryInfo file = NewFile(folder);
   file.size = data.size();
-  Set(path, Node{file, "", std::make_shared<const std::string>(data), true});
+  Node written = Node::Of(file);
+  written.data = std::make_shared<const std::string>(data);
+  Set(path, std::move(written));
   return Outcome::kDone;
 }
 
@@ -273,8 +305,8 @@ std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
   if (!known.known) return disk_->ReadFile(path, limit);
   if (!known.exists()) Fail(ENOENT, "read " + path);
   const Node* node = known.node;
-  const EntryKind kind = node ? node->info.kind : known.listed->kind;
-  const bool is_link = node ? node->info.is_link : known.listed->is_link;
+  const EntryKind kind = node ? node->kind : known.listed->kind;
+  const bool is_link = node ? node->is_link : known.listed->is_link;
   if (kind != EntryKind::kFile || is_link) {
     throw Failure(kPathFileAccessError, "read " + path + ": not a file");
   }
@@ -287,7 +319,9 @@ void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder)
 
 void OverlayFileSystem::SetModificationTime(const std::string& path, struct timespec mtime) {
   Node node = Detailed(NodeAt(path), path);
-  node.info.mtime = mtime;
+  EntryInfo info = *node.details;
+  info.mtime = mtime;
+  node.details = std::make_shared<const EntryInfo>(info);
   Set(path, std::move(node));
 }
 

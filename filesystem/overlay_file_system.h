@@ -2,6 +2,7 @@
 #define VARNELO_FILESYSTEM_OVERLAY_FILE_SYSTEM_H_
 
 #include <array>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,13 +39,24 @@ class OverlayFileSystem : public FileSystem {
 
  private:
   // An entry as the simulation has it: its bytes are `data` where it was
-  // written here, else those of the disk's entry `source` (where empty: the
-  // one at the path where the simulation found it, which it has not left).
+  // written here, else those of the disk's entry in `source_folder` named
+  // `source_name` (where empty: the one at the path where it stands). A run
+  // moves thousands of entries, so a node holds no path of its own: the
+  // source's folder is a key of folders_ and its name one of a listing or
+  // of kept_names_, all of which stay where they are.
   struct Node {
-    EntryInfo info;
-    std::string source;
-    std::shared_ptr<const std::string> data;  // shared by the copies of a written file
-    bool detailed = true;  // else only the kind and the device of `info` are known
+    EntryKind kind;
+    bool is_link = false;
+    bool hidden = false;
+    bool system = false;
+    uint64_t device = 0;
+    std::shared_ptr<const EntryInfo> details;  // all of them, where known
+    std::shared_ptr<const std::string> data;   // shared by the copies of a written file
+    std::string_view source_folder;
+    std::string_view source_name;
+
+    static Node Of(const EntryInfo& info);
+    EntryInfo Info() const;  // what is known of it: where not all, the kind and the device
   };
   // What the simulation knows of one folder: the disk's entries, where it
   // has listed the folder (or made it here: then none), and the names it
@@ -62,6 +74,9 @@ class OverlayFileSystem : public FileSystem {
     TextMap<std::optional<Node>> changed;
 
     void List(std::vector<Entry> entries, uint64_t folder_device);
+    // Nothing stands in the folder from now on. The listing stays, as the
+    // nodes moved out of it name their sources by it.
+    void Reset(bool standing, uint64_t folder_device);
     std::optional<uint32_t> PlaceOf(std::string_view name) const;
     // The name no longer stands for the disk's entry of that name; answers
     // whether it did until now (then no change is known of it).
@@ -84,6 +99,8 @@ class OverlayFileSystem : public FileSystem {
   Node NodeAt(const std::string& path);
   // The disk's path of the bytes of `node`, found at `path`.
   static std::string SourceOf(const Node& node, std::string_view path);
+  // `node`, found on the disk at `path`, told where its bytes lie.
+  Node FromDisk(Node node, const std::string& path, std::string_view name);
   // `node` with all its details, looked up on the disk where not known yet.
   Node Detailed(Node node, std::string_view path);
   EntryInfo FolderAt(std::string_view path);
@@ -104,6 +121,9 @@ class OverlayFileSystem : public FileSystem {
   // Folders the simulation has not touched, as the disk told them: the run's
   // folder is asked about at every move into it.
   TextMap<EntryInfo> untouched_folders_;
+  // The names of the disk's entries found outside any listing, for the
+  // nodes that came from them.
+  std::deque<std::string> kept_names_;
   uint64_t next_inode_ = ~uint64_t{0};  // counted down, clear of the disk's
 };
 

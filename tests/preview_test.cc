@@ -110,6 +110,7 @@ TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheCha
   const auto before = Tree(folder.path());
   OverlayFileSystem overlay(FileSystem::Default());
   EXPECT_EQ(overlay.ReadFolder(folder.path()).size(), 3u);
+  EXPECT_EQ(overlay.ReadFolder(folder / "sub").size(), 1u);
   EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "b.txt"), Outcome::kNameTaken);
   EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "sub/a.txt"), Outcome::kDone);
   EXPECT_EQ(overlay.Rename(folder / "sub/a.txt", folder / "a.txt"), Outcome::kDone);
@@ -119,12 +120,14 @@ TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheCha
   EXPECT_FALSE(overlay.Inspect(folder / "b.txt"));
   EXPECT_THROW(overlay.DeleteFile(folder / "b.txt"), Failure);
   EXPECT_THROW(overlay.MakeFolder(folder / "sub"), Failure);  // taken by a listed folder
-  overlay.DeleteFile(folder / "sub/c.txt");
+  EXPECT_EQ(overlay.Rename(folder / "sub/c.txt", folder / "c.txt"), Outcome::kDone);
   overlay.DeleteFile(folder / "sub/b.txt");
   overlay.RemoveFolder(folder / "sub");
+  EXPECT_EQ(overlay.ReadFile(folder / "c.txt", 10), "c");  // read where it lies on the disk
   std::vector<std::string> names;
   for (const Entry& entry : overlay.ReadFolder(folder.path())) names.push_back(entry.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"a.txt"}));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "c.txt"}));
   EXPECT_EQ(Tree(folder.path()), before);
 }
 
