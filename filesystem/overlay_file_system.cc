@@ -78,10 +78,14 @@ bool OverlayFileSystem::Folder::Hide(std::string_view name) {
 }
 
 OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view path) {
-  const Folder* folder = KnownFolder(ParentOf(path));
+  return Find(ParentOf(path), NameOf(path));
+}
+
+OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view folder_path,
+                                                 std::string_view name) {
+  const Folder* folder = KnownFolder(folder_path);
   if (folder == nullptr) return {false, nullptr, nullptr, 0};
   const Folder& known = *folder;
-  const std::string_view name = NameOf(path);
   // A listed entry that still stands has no change known of it.
   if (std::optional<uint32_t> place = known.PlaceOf(name); place && !known.gone[*place]) {
     return {true, nullptr, &known.listed[*place], known.device};
@@ -102,25 +106,35 @@ std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
 }
 
 bool OverlayFileSystem::Exists(const std::string& path) {
-  Known known = Find(path);
+  return Exists(ParentOf(path), NameOf(path), path);
+}
+
+bool OverlayFileSystem::Exists(std::string_view folder, std::string_view name,
+                               const std::string& path) {
+  Known known = Find(folder, name);
   return known.known ? known.exists() : disk_->Inspect(path).has_value();
 }
 
 OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
-  Known known = Find(path);
+  return NodeAt(ParentOf(path), NameOf(path), path);
+}
+
+OverlayFileSystem::Node OverlayFileSystem::NodeAt(std::string_view folder, std::string_view name,
+                                                  const std::string& path) {
+  Known known = Find(folder, name);
   if (known.known && !known.exists()) Fail(ENOENT, "no entry " + path);
   if (known.node != nullptr) return *known.node;
   if (const Entry* e = known.listed) {
-    return FromDisk({e->kind, e->is_link, e->hidden, e->system, known.device}, path, e->name);
+    return FromDisk({e->kind, e->is_link, e->hidden, e->system, known.device}, folder, e->name);
   }
   std::optional<EntryInfo> info = disk_->Inspect(path);
   if (!info) Fail(ENOENT, "no entry " + path);
-  return FromDisk(Node::Of(*info), path, kept_names_.emplace_back(NameOf(path)));
+  return FromDisk(Node::Of(*info), folder, kept_names_.emplace_back(name));
 }
 
-OverlayFileSystem::Node OverlayFileSystem::FromDisk(Node node, const std::string& path,
+OverlayFileSystem::Node OverlayFileSystem::FromDisk(Node node, std::string_view folder,
                                                     std::string_view name) {
-  FolderNamed(ParentOf(path));
+  FolderNamed(folder);
   node.source_folder = recent_[0].first;
   node.source_name = name;
   return node;
@@ -182,15 +196,19 @@ OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path)
 }
 
 void OverlayFileSystem::Set(const std::string& path, Node node) {
-  Folder& folder = FolderNamed(ParentOf(path));
-  std::string_view name = NameOf(path);
+  Set(FolderNamed(ParentOf(path)), NameOf(path), std::move(node));
+}
+
+void OverlayFileSystem::Set(Folder& folder, std::string_view name, Node node) {
   if (folder.complete) folder.Hide(name);
   folder.changed.insert_or_assign(std::string(name), std::move(node));
 }
 
 void OverlayFileSystem::Unset(const std::string& path) {
-  Folder& folder = FolderNamed(ParentOf(path));
-  std::string_view name = NameOf(path);
+  Unset(FolderNamed(ParentOf(path)), NameOf(path));
+}
+
+void OverlayFileSystem::Unset(Folder& folder, std::string_view name) {
   if (folder.Hide(name)) return;
   auto known = folder.changed.find(name);
   // A listed folder tells that a name it lacks is none: no mark of the name
@@ -249,15 +267,17 @@ void OverlayFileSystem::DeleteFile(const std::string& path) {
 }
 
 Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to) {
-  Node node = NodeAt(from);
-  EntryInfo folder = FolderAt(ParentOf(to));
-  if (Exists(to)) return Outcome::kNameTaken;
+  const std::string_view from_folder = ParentOf(from), from_name = NameOf(from);
+  const std::string_view to_folder = ParentOf(to), to_name = NameOf(to);
+  Node node = NodeAt(from_folder, from_name, from);
+  EntryInfo folder = FolderAt(to_folder);
+  if (Exists(to_folder, to_name, to)) return Outcome::kNameTaken;
   if (folder.device != node.device) return Outcome::kOtherVolume;
   if (node.kind == EntryKind::kFolder) {
     throw Failure(kPathFileAccessError, "the simulation renames no folder: " + from);
   }
-  Unset(from);
-  Set(to, std::move(node));
+  Unset(FolderNamed(from_folder), from_name);
+  Set(FolderNamed(to_folder), to_name, std::move(node));
   return Outcome::kDone;
 }
 

@@ -94,13 +94,19 @@ class OverlayFileSystem : public FileSystem {
   };
 
   Known Find(std::string_view path);
+  // What is known of the entry `name` of the folder `path`, asked about
+  // the entry at `path`: a move asks about its two ends at every step, and
+  // each path is taken apart once.
+  Known Find(std::string_view folder, std::string_view name);
   bool Exists(const std::string& path);
+  bool Exists(std::string_view folder, std::string_view name, const std::string& path);
   // The entry at `path`; a failure where there is none.
   Node NodeAt(const std::string& path);
+  Node NodeAt(std::string_view folder, std::string_view name, const std::string& path);
   // The disk's path of the bytes of `node`, found at `path`.
   static std::string SourceOf(const Node& node, std::string_view path);
   // `node`, found on the disk at `path`, told where its bytes lie.
-  Node FromDisk(Node node, const std::string& path, std::string_view name);
+  Node FromDisk(Node node, std::string_view folder, std::string_view name);
   // `node` with all its details, looked up on the disk where not known yet.
   Node Detailed(Node node, std::string_view path);
   EntryInfo FolderAt(std::string_view path);
@@ -109,8 +115,10 @@ class OverlayFileSystem : public FileSystem {
   Folder& FolderNamed(std::string_view path);
   // `node` stands at `path` from now on.
   void Set(const std::string& path, Node node);
+  void Set(Folder& folder, std::string_view name, Node node);
   // No entry stands at `path` from now on.
   void Unset(const std::string& path);
+  void Unset(Folder& folder, std::string_view name);
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;
