@@ -252,9 +252,9 @@ std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
 }
 
 uint64_t FileOperations::Reading(const std::string& path, const std::function<uint64_t()>& read) {
-  if (keeping_ == nullptr && using_ == nullptr) return read();
-  ResolvedPath entry = resolver_.Resolve(path);
   // A run without a preview looks at no file for what it does not hold.
+  if (keeping_ == nullptr && (using_ == nullptr || using_->empty())) return read();
+  ResolvedPath entry = resolver_.Resolve(path);
   if (keeping_ == nullptr && !using_->Holds(entry.path)) return read();
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info) return read();  // gone: the read tells how

@@ -26,6 +26,7 @@ class KeptReadings {
     return kept->second.second;
   }
   bool Holds(std::string_view path) const { return kept_.find(path) != kept_.end(); }
+  bool empty() const { return kept_.empty(); }
   // `read_from` is the file as it stood before it was read: one changed
   // while it was read is then read again.
   void Keep(const std::string& path, const EntryInfo& read_from, uint64_t result) {
