@@ -109,13 +109,33 @@ std::vector<Program> Programs(const std::string& job, bool with_peers) {
 
 // Ours (the command alone, as every case measures it), then ours recording
 // and undoing its run (as Ctrl+Z does), then ours only previewing it (the
-// confirmation answered Cancel): the undo's cost is the difference of the
-// first two, the preview's that of the third and the start-up.
+// confirmation answered Cancel), then ours previewing it and running it as
+// confirmed: the undo's cost is the difference of the first two. The run
+// after a preview takes what the preview read of the files, so what a
+// preview costs the user is the difference of the last and the first; the
+// third, less the start-up, is the preview alone.
 std::vector<Program> UndoPrograms() {
   return {{"floor", {VARNELO_FLOOR}, false},
           {"varnelo", {VARNELO_DRIVE}, true, {"--no-preview"}},
           {"+undo", {VARNELO_DRIVE}, false, {"--no-preview", "--undo"}, "撤销已完成!!", true},
-          {"preview", {VARNELO_DRIVE}, false, {"--cancel"}, "preview\t", true}};
+          {"preview", {VARNELO_DRIVE}, false, {"--cancel"}, "preview\t", true},
+          {"+preview", {VARNELO_DRIVE}, false, {}, "preview\t"}};
+}
+
+// What the preview adds to the run it confirms, against the run's own work.
+void PrintPreviewCost(const CaseResult& result) {
+  const Measured* run = nullptr;
+  const Measured* both = nullptr;
+  for (const Measured& program : result.programs) {
+    if (program.label == "varnelo") run = &program;
+    if (program.label == "+preview") both = &program;
+  }
+  if (run == nullptr || both == nullptr || run->MedianWork() <= 0) return;
+  double added = both->MedianWork() - run->MedianWork();
+  std::printf(
+      "  the preview adds %.1f ms to the run it confirms (+preview less varnelo): %.2f of "
+      "the run's work\n",
+      added * 1e3, added / run->MedianWork());
 }
 
 int SortSize(const std::string& job, int wanted) {
@@ -273,6 +293,7 @@ void Bench::Measure(const Planned& planned) {
   std::vector<Program> programs = planned.undo ? UndoPrograms() : Programs(planned.job, true);
   results_.push_back(RunCase(setup, programs, runs, settings_.work));
   PrintCase(results_.back(), settings_.samples);
+  if (planned.undo) PrintPreviewCost(results_.back());
   for (const Measured& program : results_.back().programs) failed_ |= !program.problem.empty();
 }
 

@@ -89,12 +89,21 @@ std::optional<Stop> Attempt(Work&& work) {
   return std::nullopt;
 }
 
+// Where a run keeps what it reads of files, or takes it from.
+struct Readings {
+  KeptReadings* keep_in = nullptr;
+  KeptReadings* use_from = nullptr;
+};
+
 // The command's own work, from the reading of the path to its last change;
 // `moved` is how many files it moved, however it ended.
-std::optional<Stop> Work(const Command& command, Host& host, FileSystem* fs, int& moved) {
+std::optional<Stop> Work(const Command& command, Host& host, FileSystem* fs, int& moved,
+                         Readings readings = {}) {
   return Attempt([&] {
     std::string lj = host.DropBoxText();
     FileOperations operations(fs, lj);
+    operations.KeepReadingsIn(readings.keep_in);
+    operations.UseReadingsFrom(readings.use_from);
     // Taken however the run ends: a stopped run tells what it has changed.
     struct Tally {
       const FileOperations& fs;
@@ -125,12 +134,13 @@ std::string Summary(const Command& command, int files, int made, int removed) {
 
 }  // namespace
 
-std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs) {
+std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs,
+                                  size_t most_placed, KeptReadings* kept) {
   OverlayFileSystem overlay(fs);
   RunRecord record;
-  RecordingFileSystem recording(&overlay, record, false);
+  RecordingFileSystem recording(&overlay, record, false, most_placed);
   int moved = 0;
-  if (Work(command, host, &recording, moved)) return std::nullopt;
+  if (Work(command, host, &recording, moved, {kept, nullptr})) return std::nullopt;
   return record;
 }
 
@@ -147,19 +157,22 @@ Preview PreviewOf(const Command& command, const RunRecord& record) {
           .append(kMoveArrow)
           .append(Relative(change.path, record.folder))
           .append("\n");
-    } else if (files == kMostPreviewLines) {
-      preview.details.append("……\n");
     }
     ++files;
   }
+  files += record.placed_untold;
+  if (files > kMostPreviewLines) preview.details.append("……\n");
   preview.summary = Summary(command, files, made, removed);
   return preview;
 }
 
 void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history) {
   KeepLargeBlocksInTheHeap();
+  // What the preview reads of the files (the pictures' sizes) serves the
+  // run it confirms, for every file unchanged by then.
+  KeptReadings kept;
   auto preview = [&]() -> std::optional<Preview> {
-    std::optional<RunRecord> simulated = Simulate(command, host, fs);
+    std::optional<RunRecord> simulated = Simulate(command, host, fs, kMostPreviewLines, &kept);
     if (!simulated) return std::nullopt;
     return PreviewOf(command, *simulated);
   };
@@ -167,7 +180,8 @@ void RunCommand(const Command& command, Host& host, FileSystem* fs, History* his
   int moved = 0;
   RunRecord record;
   RecordingFileSystem recording(fs, record);
-  std::optional<Stop> stop = Work(command, host, history ? &recording : fs, moved);
+  std::optional<Stop> stop =
+      Work(command, host, history ? &recording : fs, moved, {nullptr, &kept});
   // Kept however the run ended, so that Ctrl+Z undoes what a stopped run did.
   const bool undoable = history != nullptr && history->Keep(std::move(record));
   if (stop && stop->number == command.reported_number) return host.Report(kCheckPathText);

@@ -1,6 +1,7 @@
 #ifndef VARNELO_COMMANDS_FRAME_H_
 #define VARNELO_COMMANDS_FRAME_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,8 +82,11 @@ void RunCommand(const Command& command, Host& host, FileSystem* fs, History* his
 
 // What a run of `command` would record, simulated on a copy in memory over
 // `fs`, which it reads and never changes; nothing where the simulation stops
-// at a failure.
-std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs);
+// at a failure. Of the files placed, only the first `most_placed` are kept,
+// the rest counted: enough for a preview. What it reads of files goes into
+// `kept`, where given.
+std::optional<RunRecord> Simulate(const Command& command, Host& host, FileSystem* fs,
+                                  size_t most_placed = SIZE_MAX, KeptReadings* kept = nullptr);
 // The preview of `record`, a simulated run of `command`.
 Preview PreviewOf(const Command& command, const RunRecord& record);
 

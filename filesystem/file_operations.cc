@@ -251,6 +251,21 @@ std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   }
 }
 
+uint64_t FileOperations::Reading(const std::string& path, const std::function<uint64_t()>& read) {
+  // A run without a preview looks at no file for what it does not hold.
+  if (keeping_ == nullptr && (using_ == nullptr || using_->empty())) return read();
+  ResolvedPath entry = resolver_.Resolve(path);
+  if (keeping_ == nullptr && !using_->Holds(entry.path)) return read();
+  std::optional<EntryInfo> info = resolver_.Details(entry);
+  if (!info) return read();  // gone: the read tells how
+  if (using_ != nullptr) {
+    if (std::optional<uint64_t> kept = using_->Find(entry.path, *info)) return *kept;
+  }
+  uint64_t result = read();
+  if (keeping_ != nullptr) keeping_->Keep(entry.path, *info, result);
+  return result;
+}
+
 bool FileOperations::PruneFolder(const std::string& path) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFolder) throw Failure(kPathNotFound, "no folder " + path);

@@ -2,6 +2,7 @@
 #define VARNELO_FILESYSTEM_FILE_OPERATIONS_H_
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "filesystem/file_system.h"
 #include "filesystem/folder_cache.h"
+#include "filesystem/kept_readings.h"
 #include "filesystem/resolver.h"
 
 namespace varnelo {
@@ -159,6 +161,14 @@ class FileOperations {
   // How many files MoveInto has moved so far: what a run that stops has changed.
   int moved() const { return moved_; }
 
+  // What reading a file tells (see Reading) is kept in `kept`, by a
+  // preview; or taken from it, by the run the preview confirmed.
+  void KeepReadingsIn(KeptReadings* kept) { keeping_ = kept; }
+  void UseReadingsFrom(KeptReadings* kept) { using_ = kept; }
+  // What `read` tells of the file at `path`, or what it told of that very
+  // file, unchanged since, when the preview read it.
+  uint64_t Reading(const std::string& path, const std::function<uint64_t()>& read);
+
  private:
   std::string ExistingFolder(const std::string& path);
   // The directory function's answer for a path that is not a folder's.
@@ -185,6 +195,8 @@ class FileOperations {
   Resolver resolver_;
   uint64_t next_temporary_;  // drawn at random, so two runs at once never meet
   int moved_ = 0;
+  KeptReadings* keeping_ = nullptr;
+  KeptReadings* using_ = nullptr;
 };
 
 }  // namespace varnelo

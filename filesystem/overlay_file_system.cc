@@ -20,61 +20,153 @@ struct timespec Now() {
 
 }  // namespace
 
+OverlayFileSystem::Node OverlayFileSystem::Node::Of(const EntryInfo& info) {
+  return {info.kind,   info.is_link, info.hidden,
+          info.system, info.device,  std::make_shared<const EntryInfo>(info)};
+}
+
+EntryInfo OverlayFileSystem::Node::Info() const {
+  if (details) return *details;
+  return {kind, is_link, true, {}, device, 0, 1, 0, hidden, system};
+}
+
 std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::string& folder) {
   return disk_->WorkBelow(folder);
 }
 
-OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view path) const {
-  auto folder = folders_.find(ParentOf(path));
-  if (folder == folders_.end()) return {false, nullptr};
-  auto name = folder->second.names.find(NameOf(path));
-  if (name != folder->second.names.end()) return {true, name->second ? &*name->second : nullptr};
-  return {folder->second.complete, nullptr};
+void OverlayFileSystem::Folder::List(std::vector<Entry> entries, uint64_t folder_device) {
+  listed = std::move(entries);
+  gone.assign(listed.size(), false);
+  size_t capacity = 16;
+  while (capacity < 2 * listed.size()) capacity *= 2;
+  index.assign(capacity, 0);
+  const size_t mask = capacity - 1;
+  for (uint32_t place = 0; place < listed.size(); ++place) {
+    size_t at = TextHash{}(listed[place].name) & mask;
+    while (index[at] != 0) at = (at + 1) & mask;
+    index[at] = place + 1;
+  }
+  complete = true;
+  stands = true;
+  device = folder_device;
+  // A name changed before the listing stands for what the change left there.
+  for (const auto& [name, node] : changed) Hide(name);
+}
+
+std::optional<uint32_t> OverlayFileSystem::Folder::PlaceOf(std::string_view name) const {
+  if (index.empty()) return std::nullopt;
+  const size_t mask = index.size() - 1;
+  for (size_t at = TextHash{}(name)&mask; index[at] != 0; at = (at + 1) & mask) {
+    if (listed[index[at] - 1].name == name) return index[at] - 1;
+  }
+  return std::nullopt;
+}
+
+void OverlayFileSystem::Folder::Reset(bool standing, uint64_t folder_device) {
+  complete = true;
+  stands = standing;
+  device = folder_device;
+  gone.assign(listed.size(), true);
+  changed.clear();
+}
+
+bool OverlayFileSystem::Folder::Hide(std::string_view name) {
+  std::optional<uint32_t> place = PlaceOf(name);
+  if (!place || gone[*place]) return false;
+  gone[*place] = true;
+  return true;
+}
+
+OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view path) {
+  return Find(ParentOf(path), NameOf(path));
+}
+
+OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view folder_path,
+                                                 std::string_view name) {
+  const Folder* folder = KnownFolder(folder_path);
+  if (folder == nullptr) return {false, nullptr, nullptr, 0};
+  const Folder& known = *folder;
+  // A listed entry that still stands has no change known of it.
+  if (std::optional<uint32_t> place = known.PlaceOf(name); place && !known.gone[*place]) {
+    return {true, nullptr, &known.listed[*place], known.device};
+  }
+  auto changed = known.changed.find(name);
+  if (changed != known.changed.end()) {
+    return {true, changed->second ? &*changed->second : nullptr, nullptr, 0};
+  }
+  return {known.complete, nullptr, nullptr, 0};
 }
 
 std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
   Known known = Find(path);
-  if (!known.known) return disk_->Inspect(path);
+  if (!known.known || known.listed != nullptr) return disk_->Inspect(path);
   if (known.node == nullptr) return std::nullopt;
-  if (!known.node->detailed) return disk_->Inspect(SourceOf(*known.node, path));
-  return known.node->info;
+  if (!known.node->details) return disk_->Inspect(SourceOf(*known.node, path));
+  return *known.node->details;
 }
 
-bool OverlayFileSystem::Exists(const std::string& path) const {
-  Known known = Find(path);
-  return known.known ? known.node != nullptr : disk_->Inspect(path).has_value();
+bool OverlayFileSystem::Exists(const std::string& path) {
+  return Exists(ParentOf(path), NameOf(path), path);
 }
 
-OverlayFileSystem::Node& OverlayFileSystem::NodeAt(const std::string& path) {
-  Known known = Find(path);
-  if (known.known) {
-    if (known.node == nullptr) Fail(ENOENT, "no entry " + path);
-    return const_cast<Node&>(*known.node);
+bool OverlayFileSystem::Exists(std::string_view folder, std::string_view name,
+                               const std::string& path) {
+  Known known = Find(folder, name);
+  return known.known ? known.exists() : disk_->Inspect(path).has_value();
+}
+
+OverlayFileSystem::Node OverlayFileSystem::NodeAt(const std::string& path) {
+  return NodeAt(ParentOf(path), NameOf(path), path);
+}
+
+OverlayFileSystem::Node OverlayFileSystem::NodeAt(std::string_view folder, std::string_view name,
+                                                  const std::string& path) {
+  Known known = Find(folder, name);
+  if (known.known && !known.exists()) Fail(ENOENT, "no entry " + path);
+  if (known.node != nullptr) return *known.node;
+  if (const Entry* e = known.listed) {
+    return FromDisk({e->kind, e->is_link, e->hidden, e->system, known.device}, folder, e->name);
   }
   std::optional<EntryInfo> info = disk_->Inspect(path);
   if (!info) Fail(ENOENT, "no entry " + path);
-  return *Set(path, Node{*info, "", ""});
+  return FromDisk(Node::Of(*info), folder, kept_names_.emplace_back(name));
+}
+
+OverlayFileSystem::Node OverlayFileSystem::FromDisk(Node node, std::string_view folder,
+                                                    std::string_view name) {
+  FolderNamed(folder);
+  node.source_folder = recent_[0].first;
+  node.source_name = name;
+  return node;
 }
 
 std::string OverlayFileSystem::SourceOf(const Node& node, std::string_view path) {
-  return node.source.empty() ? std::string(path) : node.source;
+  if (node.source_name.empty()) return std::string(path);
+  return JoinPath(node.source_folder, node.source_name);
 }
 
 OverlayFileSystem::Node OverlayFileSystem::Detailed(Node node, std::string_view path) {
-  if (node.detailed) return node;
+  if (node.details) return node;
   std::string source = SourceOf(node, path);
   std::optional<EntryInfo> info = disk_->Inspect(source);
   if (!info) Fail(ENOENT, "no entry " + source);
-  node.info = *info;
-  node.detailed = true;
+  node.details = std::make_shared<const EntryInfo>(*info);
   return node;
 }
 
 EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
-  // Only the kind and the device of a folder are asked for, which a listing tells.
+  // Only the kind and the device of a folder are asked for. One the
+  // simulation has left as the disk listed it is asked of the disk: a
+  // listing does not tell that another volume is mounted there.
+  if (const Folder* folder = KnownFolder(path); folder != nullptr && folder->stands) {
+    return {EntryKind::kFolder, false, true, {}, folder->device, 0, 2, 0};
+  }
   std::optional<EntryInfo> info;
-  if (Known known = Find(path); known.known) {
-    if (known.node != nullptr) info = known.node->info;
+  Known known = Find(path);
+  if (known.node != nullptr) {
+    info = known.node->Info();
+  } else if (known.known && known.listed == nullptr) {
+    info = std::nullopt;
   } else if (auto told = untouched_folders_.find(path); told != untouched_folders_.end()) {
     info = told->second;
   } else if ((info = disk_->Inspect(std::string(path))) && info->kind == EntryKind::kFolder) {
@@ -84,32 +176,50 @@ EntryInfo OverlayFileSystem::FolderAt(std::string_view path) {
   return *info;
 }
 
-OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path) {
+OverlayFileSystem::Folder* OverlayFileSystem::KnownFolder(std::string_view path) {
+  if (recent_[0].second != nullptr && recent_[0].first == path) return recent_[0].second;
+  if (recent_[1].second != nullptr && recent_[1].first == path) {
+    std::swap(recent_[0], recent_[1]);
+    return recent_[0].second;
+  }
   auto folder = folders_.find(path);
-  if (folder == folders_.end()) folder = folders_.emplace(std::string(path), Folder{}).first;
+  if (folder == folders_.end()) return nullptr;
+  recent_ = {{{folder->first, &folder->second}, recent_[0]}};
+  return &folder->second;
+}
+
+OverlayFileSystem::Folder& OverlayFileSystem::FolderNamed(std::string_view path) {
+  if (Folder* known = KnownFolder(path)) return *known;
+  auto folder = folders_.emplace(std::string(path), Folder{}).first;
+  recent_ = {{{folder->first, &folder->second}, recent_[0]}};
   return folder->second;
 }
 
-std::optional<OverlayFileSystem::Node>& OverlayFileSystem::Set(const std::string& path,
-                                                               std::optional<Node> node) {
-  TextMap<std::optional<Node>>& names = FolderNamed(ParentOf(path)).names;
-  if (auto name = names.find(NameOf(path)); name != names.end()) {
-    return name->second = std::move(node);
-  }
-  return names.emplace(std::string(NameOf(path)), std::move(node)).first->second;
+void OverlayFileSystem::Set(const std::string& path, Node node) {
+  Set(FolderNamed(ParentOf(path)), NameOf(path), std::move(node));
+}
+
+void OverlayFileSystem::Set(Folder& folder, std::string_view name, Node node) {
+  if (folder.complete) folder.Hide(name);
+  folder.changed.insert_or_assign(std::string(name), std::move(node));
 }
 
 void OverlayFileSystem::Unset(const std::string& path) {
-  Folder& folder = FolderNamed(ParentOf(path));
-  // A listed folder tells that a name it lacks is none: the name goes with
-  // its node, as a large folder emptied would else keep one for every file.
+  Unset(FolderNamed(ParentOf(path)), NameOf(path));
+}
+
+void OverlayFileSystem::Unset(Folder& folder, std::string_view name) {
+  if (folder.Hide(name)) return;
+  auto known = folder.changed.find(name);
+  // A listed folder tells that a name it lacks is none: no mark of the name
+  // is kept, as a large folder emptied would else keep one for every file.
   if (folder.complete) {
-    if (auto name = folder.names.find(NameOf(path)); name != folder.names.end()) {
-      folder.names.erase(name);
-    }
-    return;
+    if (known != folder.changed.end()) folder.changed.erase(known);
+  } else if (known != folder.changed.end()) {
+    known->second = std::nullopt;
+  } else {
+    folder.changed.emplace(std::string(name), std::nullopt);
   }
-  Set(path, std::nullopt);
 }
 
 EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
@@ -119,18 +229,16 @@ EntryInfo OverlayFileSystem::NewFile(const EntryInfo& folder) {
 std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
   EntryInfo info = FolderAt(folder);
   Folder& known = FolderNamed(folder);
-  if (!known.complete) {
-    std::vector<Entry> listed = disk_->ReadFolder(folder);
-    known.names.reserve(listed.size());
-    for (const Entry& e : listed) {
-      EntryInfo kind = {e.kind, e.is_link, true, {}, info.device, 0, 1, 0};
-      known.names.try_emplace(e.name, Node{kind, "", "", false});
-    }
-    known.complete = true;
-  }
+  if (!known.complete) known.List(disk_->ReadFolder(folder), info.device);
   std::vector<Entry> entries;
-  for (const auto& [name, node] : known.names) {
-    if (node) entries.push_back({name, node->info.kind, node->info.is_link});
+  entries.reserve(known.listed.size() + known.changed.size());
+  for (size_t place = 0; place < known.listed.size(); ++place) {
+    if (!known.gone[place]) entries.push_back(known.listed[place]);
+  }
+  for (const auto& [name, node] : known.changed) {
+    if (node) {
+      entries.push_back({name, node->kind, node->is_link, node->hidden, node->system});
+    }
   }
   return entries;
 }
@@ -138,47 +246,46 @@ std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
 void OverlayFileSystem::MakeFolder(const std::string& path) {
   EntryInfo parent = FolderAt(ParentOf(path));
   if (Exists(path)) Fail(EEXIST, "make folder " + path);
-  Set(path, Node{{EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}});
-  FolderNamed(path) = Folder{.complete = true};
+  Set(path, Node::Of({EntryKind::kFolder, false, true, Now(), parent.device, next_inode_--, 2, 0}));
+  FolderNamed(path).Reset(true, parent.device);
 }
 
 void OverlayFileSystem::RemoveFolder(const std::string& path) {
   Node node = NodeAt(path);
-  if (node.info.kind == EntryKind::kFolder) {
+  if (node.kind == EntryKind::kFolder) {
     if (!ReadFolder(path).empty()) Fail(ENOTEMPTY, "remove folder " + path);
-    FolderNamed(path) = Folder{.complete = true};  // nothing stands below it
-  } else if (node.info.kind != EntryKind::kFolderLink) {
+    FolderNamed(path).Reset(false, 0);  // nothing stands below it
+  } else if (node.kind != EntryKind::kFolderLink) {
     Fail(ENOTDIR, "remove folder " + path);
   }
   Unset(path);
 }
 
 void OverlayFileSystem::DeleteFile(const std::string& path) {
-  if (NodeAt(path).info.kind == EntryKind::kFolder) Fail(EISDIR, "delete " + path);
+  if (NodeAt(path).kind == EntryKind::kFolder) Fail(EISDIR, "delete " + path);
   Unset(path);
 }
 
 Outcome OverlayFileSystem::Rename(const std::string& from, const std::string& to) {
-  Node& node = NodeAt(from);
-  EntryInfo folder = FolderAt(ParentOf(to));
-  if (Exists(to)) return Outcome::kNameTaken;
-  if (folder.device != node.info.device) return Outcome::kOtherVolume;
-  if (node.info.kind == EntryKind::kFolder) {
+  const std::string_view from_folder = ParentOf(from), from_name = NameOf(from);
+  const std::string_view to_folder = ParentOf(to), to_name = NameOf(to);
+  Node node = NodeAt(from_folder, from_name, from);
+  EntryInfo folder = FolderAt(to_folder);
+  if (Exists(to_folder, to_name, to)) return Outcome::kNameTaken;
+  if (folder.device != node.device) return Outcome::kOtherVolume;
+  if (node.kind == EntryKind::kFolder) {
     throw Failure(kPathFileAccessError, "the simulation renames no folder: " + from);
   }
-  Node moved = std::move(node);
-  if (!moved.written && moved.source.empty()) moved.source = from;
-  Unset(from);
-  Set(to, std::move(moved));
+  Unset(FolderNamed(from_folder), from_name);
+  Set(FolderNamed(to_folder), to_name, std::move(node));
   return Outcome::kDone;
 }
 
 void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
   Node node = NodeAt(from);
-  if (!node.written && node.source.empty()) node.source = from;
   FolderAt(ParentOf(to));
   std::optional<EntryInfo> there = Inspect(to);
-  if (node.info.kind != EntryKind::kFile || (there && there->kind != EntryKind::kFile)) {
+  if (node.kind != EntryKind::kFile || (there && there->kind != EntryKind::kFile)) {
     Fail(EISDIR, "replace " + to);
   }
   Set(to, std::move(node));
@@ -188,13 +295,17 @@ void OverlayFileSystem::ReplaceFile(const std::string& from, const std::string& 
 Outcome OverlayFileSystem::CopyFile(const std::string& from, const std::string& to) {
   Node node = Detailed(NodeAt(from), from);
   EntryInfo folder = FolderAt(ParentOf(to));
-  if (node.info.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
+  if (node.kind != EntryKind::kFile) throw Failure(kPathFileAccessError, "copy " + from);
   if (Exists(to)) return Outcome::kNameTaken;
   EntryInfo copy = NewFile(folder);
-  copy.is_link = node.info.is_link;
-  copy.mtime = node.info.mtime;
-  copy.size = node.info.size;
-  Set(to, Node{copy, SourceOf(node, from), std::move(node.data), true, node.written});
+  copy.is_link = node.is_link;
+  copy.mtime = node.details->mtime;
+  copy.size = node.details->size;
+  Node made = Node::Of(copy);
+  made.data = node.data;
+  made.source_folder = node.source_folder;
+  made.source_name = node.source_name;
+  Set(to, std::move(made));
   return Outcome::kDone;
 }
 
@@ -203,27 +314,34 @@ Outcome OverlayFileSystem::WriteFile(const std::string& path, std::string_view d
   if (Exists(path)) return Outcome::kNameTaken;
   EntryInfo file = NewFile(folder);
   file.size = data.size();
-  Set(path, Node{file, "", std::string(data), true, true});
+  Node written = Node::Of(file);
+  written.data = std::make_shared<const std::string>(data);
+  Set(path, std::move(written));
   return Outcome::kDone;
 }
 
 std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
   Known known = Find(path);
   if (!known.known) return disk_->ReadFile(path, limit);
-  if (known.node == nullptr) Fail(ENOENT, "read " + path);
-  const Node& node = *known.node;
-  if (node.info.kind != EntryKind::kFile || node.info.is_link) {
+  if (!known.exists()) Fail(ENOENT, "read " + path);
+  const Node* node = known.node;
+  const EntryKind kind = node ? node->kind : known.listed->kind;
+  const bool is_link = node ? node->is_link : known.listed->is_link;
+  if (kind != EntryKind::kFile || is_link) {
     throw Failure(kPathFileAccessError, "read " + path + ": not a file");
   }
-  if (!node.written) return disk_->ReadFile(SourceOf(node, path), limit);
-  return node.data.substr(0, limit);
+  if (node == nullptr) return disk_->ReadFile(path, limit);
+  if (!node->data) return disk_->ReadFile(SourceOf(*node, path), limit);
+  return node->data->substr(0, limit);
 }
 
 void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder); }
 
 void OverlayFileSystem::SetModificationTime(const std::string& path, struct timespec mtime) {
   Node node = Detailed(NodeAt(path), path);
-  node.info.mtime = mtime;
+  EntryInfo info = *node.details;
+  info.mtime = mtime;
+  node.details = std::make_shared<const EntryInfo>(info);
   Set(path, std::move(node));
 }
 

@@ -1,8 +1,12 @@
 #ifndef VARNELO_FILESYSTEM_OVERLAY_FILE_SYSTEM_H_
 #define VARNELO_FILESYSTEM_OVERLAY_FILE_SYSTEM_H_
 
+#include <array>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "filesystem/file_system.h"
 #include "filesystem/folder_cache.h"
@@ -35,50 +39,99 @@ class OverlayFileSystem : public FileSystem {
 
  private:
   // An entry as the simulation has it: its bytes are `data` where it was
-  // written here, else those of the disk's entry `source` (where empty: the
-  // one at the path where the simulation found it, which it has not left).
+  // written here, else those of the disk's entry in `source_folder` named
+  // `source_name` (where empty: the one at the path where it stands). A run
+  // moves thousands of entries, so a node holds no path of its own: the
+  // source's folder is a key of folders_ and its name one of a listing or
+  // of kept_names_, all of which stay where they are.
   struct Node {
-    EntryInfo info;
-    std::string source;
-    std::string data;
-    bool detailed = true;  // else only the kind and the device of `info` are known
-    bool written = false;
+    EntryKind kind;
+    bool is_link = false;
+    bool hidden = false;
+    bool system = false;
+    uint64_t device = 0;
+    std::shared_ptr<const EntryInfo> details;  // all of them, where known
+    std::shared_ptr<const std::string> data;   // shared by the copies of a written file
+    std::string_view source_folder;
+    std::string_view source_name;
+
+    static Node Of(const EntryInfo& info);
+    EntryInfo Info() const;  // what is known of it: where not all, the kind and the device
   };
-  // The entries of one folder that the simulation knows, each as it has it
-  // or gone: all of them once the folder is listed (or made here), else
-  // only those it changed.
+  // What the simulation knows of one folder: the disk's entries, where it
+  // has listed the folder (or made it here: then none), and the names it
+  // changed, each with what stands there now or nothing. A listed entry
+  // that a change has taken away or stood in for is marked gone; the rest
+  // stand as the disk has them, so a large folder costs its listing and
+  // what the simulation changed in it, not a node an entry.
   struct Folder {
     bool complete = false;
-    TextMap<std::optional<Node>> names;
+    bool stands = false;  // the folder itself: listed or made, and not removed since
+    uint64_t device = 0;  // of the folder itself, where it stands
+    std::vector<Entry> listed;
+    std::vector<bool> gone;       // by place in `listed`
+    std::vector<uint32_t> index;  // places + 1 by the hash of the name, 0 where free
+    TextMap<std::optional<Node>> changed;
+
+    void List(std::vector<Entry> entries, uint64_t folder_device);
+    // Nothing stands in the folder from now on. The listing stays, as the
+    // nodes moved out of it name their sources by it.
+    void Reset(bool standing, uint64_t folder_device);
+    std::optional<uint32_t> PlaceOf(std::string_view name) const;
+    // The name no longer stands for the disk's entry of that name; answers
+    // whether it did until now (then no change is known of it).
+    bool Hide(std::string_view name);
   };
   // What the simulation knows of a path: nothing (the disk answers), or
-  // that an entry stands there or none does.
+  // that an entry stands there or none does. An entry stands either as a
+  // node of the simulation's or as the disk listed it, unchanged.
   struct Known {
     bool known;
     const Node* node;
+    const Entry* listed;
+    uint64_t device;  // of a listed entry
+    bool exists() const { return node != nullptr || listed != nullptr; }
   };
 
-  Known Find(std::string_view path) const;
-  bool Exists(const std::string& path) const;
-  // The entry at `path`, known from now on; a failure where there is none.
-  // It holds until the entry is set anew.
-  Node& NodeAt(const std::string& path);
+  Known Find(std::string_view path);
+  // What is known of the entry `name` of the folder `path`, asked about
+  // the entry at `path`: a move asks about its two ends at every step, and
+  // each path is taken apart once.
+  Known Find(std::string_view folder, std::string_view name);
+  bool Exists(const std::string& path);
+  bool Exists(std::string_view folder, std::string_view name, const std::string& path);
+  // The entry at `path`; a failure where there is none.
+  Node NodeAt(const std::string& path);
+  Node NodeAt(std::string_view folder, std::string_view name, const std::string& path);
   // The disk's path of the bytes of `node`, found at `path`.
   static std::string SourceOf(const Node& node, std::string_view path);
+  // `node`, found on the disk at `path`, told where its bytes lie.
+  Node FromDisk(Node node, std::string_view folder, std::string_view name);
   // `node` with all its details, looked up on the disk where not known yet.
   Node Detailed(Node node, std::string_view path);
   EntryInfo FolderAt(std::string_view path);
+  // What the simulation knows of the folder `path`, if anything.
+  Folder* KnownFolder(std::string_view path);
   Folder& FolderNamed(std::string_view path);
-  std::optional<Node>& Set(const std::string& path, std::optional<Node> node);
+  // `node` stands at `path` from now on.
+  void Set(const std::string& path, Node node);
+  void Set(Folder& folder, std::string_view name, Node node);
   // No entry stands at `path` from now on.
   void Unset(const std::string& path);
+  void Unset(Folder& folder, std::string_view name);
   EntryInfo NewFile(const EntryInfo& folder);
 
   FileSystem* disk_;
-  TextMap<Folder> folders_;
+  TextMap<Folder> folders_;  // never erased from, so a folder stays where it is
+  // The folders found last, newest first: a run moves file after file from
+  // one folder into another, asking about both at every move.
+  std::array<std::pair<std::string_view, Folder*>, 2> recent_{};
   // Folders the simulation has not touched, as the disk told them: the run's
   // folder is asked about at every move into it.
   TextMap<EntryInfo> untouched_folders_;
+  // The names of the disk's entries found outside any listing, for the
+  // nodes that came from them.
+  std::deque<std::string> kept_names_;
   uint64_t next_inode_ = ~uint64_t{0};  // counted down, clear of the disk's
 };
 

@@ -36,6 +36,15 @@ FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
   return FileIdentity::Of(*info);
 }
 
+void RecordingFileSystem::Placed(const std::string& path, const std::string& old_path,
+                                 const FileIdentity& identity) {
+  if (placed_++ >= most_placed_) {
+    ++record_.placed_untold;
+    return;
+  }
+  record_.changes.push_back({Change::Kind::kFilePlaced, path, old_path, identity});
+}
+
 void RecordingFileSystem::MakeFolder(const std::string& path) {
   Touch(path);
   FileSystemWrapper::MakeFolder(path);
@@ -58,7 +67,7 @@ void RecordingFileSystem::DeleteFile(const std::string& path) {
   if (auto copy = copied_.find(path); copy != copied_.end()) {
     // The source of a whole copy is gone: the copy is the file now.
     auto [place, identity] = copy->second;
-    record_.changes.push_back({Change::Kind::kFilePlaced, place, path, identity});
+    Placed(place, path, identity);
     copied_.erase(copy);
   } else if (auto written = written_.find(path); written != written_.end()) {
     record_.changes[written->second].settled = true;
@@ -76,7 +85,7 @@ Outcome RecordingFileSystem::Rename(const std::string& from, const std::string& 
     copied_[copy->second] = {to, identity};
     copying_.erase(copy);
   } else {
-    record_.changes.push_back({Change::Kind::kFilePlaced, to, from, identity});
+    Placed(to, from, identity);
   }
   return outcome;
 }

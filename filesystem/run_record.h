@@ -1,6 +1,7 @@
 #ifndef VARNELO_FILESYSTEM_RUN_RECORD_H_
 #define VARNELO_FILESYSTEM_RUN_RECORD_H_
 
+#include <cstdint>
 #include <ctime>
 #include <deque>
 #include <map>
@@ -56,6 +57,9 @@ struct RunRecord {
   // the old and the new at once, which made the peak of a large run.
   std::deque<Change> changes;
   std::vector<std::pair<std::string, struct timespec>> folder_times;
+  // Files placed past the most a record kept for a preview holds: counted,
+  // not kept (see RecordingFileSystem).
+  int placed_untold = 0;
   int stayed = 0;  // files an undo has left where they were, so far
   bool undone = false;
 
@@ -70,9 +74,15 @@ class RecordingFileSystem : public FileSystemWrapper {
  public:
   // Without `playable`, the changes are recorded without what only a
   // playback needs (what tells the files apart, the folders' times before),
-  // at no cost: for a record that is never played back.
-  RecordingFileSystem(FileSystem* target, RunRecord& record, bool playable = true)
-      : FileSystemWrapper(target), record_(record), playable_(playable) {}
+  // at no cost: for a record that is never played back. Such a record may
+  // keep only the first `most_placed` files placed and count the rest, as a
+  // preview tells no more: a large run would else hold every path twice.
+  RecordingFileSystem(FileSystem* target, RunRecord& record, bool playable = true,
+                      size_t most_placed = SIZE_MAX)
+      : FileSystemWrapper(target),
+        record_(record),
+        playable_(playable),
+        most_placed_(playable ? SIZE_MAX : most_placed) {}
 
   std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override;
   void MakeFolder(const std::string& path) override;
@@ -88,9 +98,12 @@ class RecordingFileSystem : public FileSystemWrapper {
   void Touch(std::string_view path);
   void TouchFolder(std::string_view folder);
   FileIdentity IdentityOf(const std::string& path);
+  void Placed(const std::string& path, const std::string& old_path, const FileIdentity& identity);
 
   RunRecord& record_;
   bool playable_;
+  size_t most_placed_;
+  size_t placed_ = 0;
   std::set<std::string, std::less<>> touched_;
   // A whole copy on its way: its temporary name, or once named its place,
   // with its source, which is placed when the source goes.

@@ -12,9 +12,7 @@ namespace {
 // what a file that is no picture at all costs; a header past it is not read.
 constexpr size_t kHeadReads[] = {4 << 10, 64 << 10, 256 << 10, 1 << 20, 4 << 20, 16 << 20};
 
-}  // namespace
-
-PictureSize ReadPictureSize(FileOperations& fs, const std::string& path) {
+PictureSize ReadHeaderSize(FileOperations& fs, const std::string& path) {
   HeaderReading reading;
   for (size_t limit : kHeadReads) {
     std::string head = fs.ReadStart(path, limit);
@@ -23,6 +21,17 @@ PictureSize ReadPictureSize(FileOperations& fs, const std::string& path) {
   }
   if (!reading.size) throw Failure(kInvalidPicture, "no picture size in " + path, path);
   return *reading.size;
+}
+
+}  // namespace
+
+PictureSize ReadPictureSize(FileOperations& fs, const std::string& path) {
+  // Kept as one number: the width in the upper half, the height in the lower.
+  uint64_t size = fs.Reading(path, [&] {
+    PictureSize read = ReadHeaderSize(fs, path);
+    return uint64_t{static_cast<uint32_t>(read.width)} << 32 | static_cast<uint32_t>(read.height);
+  });
+  return {static_cast<int>(size >> 32), static_cast<int>(static_cast<uint32_t>(size))};
 }
 
 }  // namespace varnelo

@@ -9,6 +9,7 @@
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
 #include "filesystem/overlay_file_system.h"
+#include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
 
 namespace varnelo::testing {
@@ -59,6 +60,22 @@ TEST(PreviewTest, ListsAtMost5000Moves) {
   EXPECT_TRUE(preview.details.ends_with(NativePath("f4999 → sub/f4999\n……\n")));
 }
 
+TEST(PreviewTest, ASimulationThatKeepsOnlyTheFirstMovesCountsTheRestAlike) {
+  TempFolder folder;
+  for (const char* name : {"a.txt", "b.jpg", "c.txt", "d.png", "e.txt"}) PutFile(folder / name);
+  ScriptedHost host(folder.path());
+  std::optional<RunRecord> whole = Simulate(kSortByExtension, host, FileSystem::Default());
+  std::optional<RunRecord> cut = Simulate(kSortByExtension, host, FileSystem::Default(), 2);
+  ASSERT_TRUE(whole && cut);
+  EXPECT_EQ(cut->placed_untold, 3);
+  ASSERT_EQ(cut->changes.size() + 3, whole->changes.size());
+  for (size_t i = 0; i < cut->changes.size(); ++i) {
+    EXPECT_EQ(cut->changes[i].path, whole->changes[i].path);
+    EXPECT_EQ(cut->changes[i].old_path, whole->changes[i].old_path);
+  }
+  EXPECT_EQ(PreviewOf(kSortByExtension, *cut).summary, PreviewOf(kSortByExtension, *whole).summary);
+}
+
 TEST(OverlayFileSystemTest, AnswersAsTheDiskWouldAndKeepsEveryChangeToItself) {
   TempFolder folder;
   PutFile(folder / "a.txt", "a");
@@ -80,6 +97,37 @@ TEST(OverlayFileSystemTest, AnswersAsTheDiskWouldAndKeepsEveryChangeToItself) {
   for (const Entry& entry : overlay.ReadFolder(folder.path())) names.push_back(entry.name);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"list.txt", "new"}));
+  EXPECT_EQ(Tree(folder.path()), before);
+}
+
+// Once a folder is listed, its entries are answered from the listing and the
+// changes made since, never from the disk, which stays as it was.
+TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheChanges) {
+  TempFolder folder;
+  PutFile(folder / "a.txt", "a");
+  PutFile(folder / "b.txt", "b");
+  PutFile(folder / "sub/c.txt", "c");
+  const auto before = Tree(folder.path());
+  OverlayFileSystem overlay(FileSystem::Default());
+  EXPECT_EQ(overlay.ReadFolder(folder.path()).size(), 3u);
+  EXPECT_EQ(overlay.ReadFolder(folder / "sub").size(), 1u);
+  EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "b.txt"), Outcome::kNameTaken);
+  EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "sub/a.txt"), Outcome::kDone);
+  EXPECT_EQ(overlay.Rename(folder / "sub/a.txt", folder / "a.txt"), Outcome::kDone);
+  EXPECT_EQ(overlay.Rename(folder / "b.txt", folder / "sub/b.txt"), Outcome::kDone);
+  EXPECT_EQ(overlay.ReadFile(folder / "a.txt", 10), "a");
+  EXPECT_EQ(overlay.ReadFile(folder / "sub/b.txt", 10), "b");
+  EXPECT_FALSE(overlay.Inspect(folder / "b.txt"));
+  EXPECT_THROW(overlay.DeleteFile(folder / "b.txt"), Failure);
+  EXPECT_THROW(overlay.MakeFolder(folder / "sub"), Failure);  // taken by a listed folder
+  EXPECT_EQ(overlay.Rename(folder / "sub/c.txt", folder / "c.txt"), Outcome::kDone);
+  overlay.DeleteFile(folder / "sub/b.txt");
+  overlay.RemoveFolder(folder / "sub");
+  EXPECT_EQ(overlay.ReadFile(folder / "c.txt", 10), "c");  // read where it lies on the disk
+  std::vector<std::string> names;
+  for (const Entry& entry : overlay.ReadFolder(folder.path())) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "c.txt"}));
   EXPECT_EQ(Tree(folder.path()), before);
 }
 

@@ -7,12 +7,16 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "commands/commands.h"
+#include "filesystem/names.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scripted_host.h"
@@ -24,6 +28,7 @@ namespace {
 using testing::PutFile;
 using testing::PutPicture;
 using testing::TempFolder;
+using namespace std::chrono_literals;
 using Boxes = std::vector<std::string>;
 using Paths = std::vector<std::string>;
 
@@ -176,6 +181,53 @@ TEST_F(SortByResolutionTest, AFileBearingAClassNameStopsTheFirstPictureOfThatCla
   EXPECT_EQ(Run(root_.path()), (Boxes{kConfirmBox, kPathBox}));
   EXPECT_EQ(Contents(), (Paths{"320p图片及以下", "a.png"}));
   EXPECT_EQ(Run(root_ / "missing"), (Boxes{kConfirmBox, kPathBox}));
+}
+
+// Counts the reads of each file, by name, once the preview has been worked out.
+class RunReads : public FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  std::string ReadFile(const std::string& path, size_t limit) override {
+    if (counting) ++reads[std::string(NameOf(path))];
+    return FileSystemWrapper::ReadFile(path, limit);
+  }
+  bool counting = false;
+  std::map<std::string, int> reads;
+};
+
+// Works out the preview, then does `meanwhile` before it answers OK.
+class PreviewingHost : public testing::ScriptedHost {
+ public:
+  PreviewingHost(const std::string& folder, std::function<void()> meanwhile)
+      : ScriptedHost(folder), meanwhile_(std::move(meanwhile)) {}
+  bool ConfirmRun(const std::string& prompt, const std::string& title,
+                  const std::function<std::optional<Preview>()>& preview) override {
+    EXPECT_TRUE(preview().has_value());
+    meanwhile_();
+    return Confirm(prompt, title);
+  }
+
+ private:
+  std::function<void()> meanwhile_;
+};
+
+TEST_F(SortByResolutionTest, TheRunTakesTheSizesItsPreviewReadOfPicturesUnchangedSince) {
+  PutPicture(root_ / "same.png", 640, 480);
+  PutPicture(root_ / "changed.png", 640, 480);
+  RunReads disk(FileSystem::Default());
+  PreviewingHost host(root_.path(), [&] {
+    PutPicture(root_ / "changed.png", 4000, 3000);
+    // Told apart by its time even where the clock has not moved on since.
+    auto path = testing::PathOf(root_ / "changed.png");
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + 1h);
+    disk.counting = true;
+  });
+  RunCommand(kSortByResolution, host, &disk);
+  EXPECT_EQ(host.boxes.back(), kDoneBox);
+  EXPECT_EQ(disk.reads["same.png"], 0);
+  EXPECT_GT(disk.reads["changed.png"], 0);
+  EXPECT_EQ(Contents(), (Paths{"1300万像素/", "1300万像素/changed.png", "320p图片及以下/",
+                               "320p图片及以下/same.png"}));
 }
 
 // Qt's image plugins; the Windows build's driver has its own tests.
