@@ -1,7 +1,8 @@
 #!/bin/sh
 # The Windows window under Wine on a virtual screen: types a folder path into
-# Text1, presses each command button, answers the boxes with the keyboard,
-# checks the folder after each, and leaves a screenshot.
+# Text1 (and drags one there from another program), presses each command
+# button, answers the boxes with the keyboard, checks the folder after each,
+# and leaves a screenshot.
 #   window_test.sh BUILD_FOLDER SCREENSHOT
 # Needs WINEPREFIX set to a prefix made with wineboot.
 set -eu
@@ -12,9 +13,11 @@ export LANG=C.UTF-8 WINEDEBUG=-all
 
 work=$(mktemp -d /tmp/varnelo-window-XXXXXX)
 app=""
+source_app=""
 xvfb=""
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null
+  [ -n "$source_app" ] && kill "$source_app" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
@@ -171,6 +174,30 @@ import -window root "$screenshot"
 # The body is see-through: not one pixel of the key colour reaches the screen.
 keyed=$(convert "$screenshot" -depth 8 txt:- | grep -ci "#FFFF01" || true)
 [ "$keyed" -eq 0 ] || fail "$keyed pixels of the key colour are seen"
+# A folder dragged from another program arrives as its path, and the drop
+# is answered as a copy: a move would have the source remove the folder.
+(cd "$build" && exec wine varnelo_drag_source.exe "Z:$(printf %s "$folder" | tr / '\\')") &
+source_app=$!
+wait_for "^drag source\$"
+sleep 1
+source=$(xdotool search --name "^drag source\$" | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$source")"
+from_x=$((X + 90)) from_y=$((Y + 80)) to_x=$((left + 250)) to_y=$((top + 80))
+click 250 80
+xdotool key ctrl+End
+xdotool key --delay 2 --repeat 400 BackSpace
+xdotool mousemove $from_x $from_y sleep 0.3 mousedown 1 sleep 0.3
+for step in 1 2 3 4 5 6 7 8 9 10; do
+  xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10))
+  sleep 0.1
+done
+xdotool sleep 0.3 mouseup 1
+wait_for "^dropped as a copy\$"
+kill "$source_app"
+source_app=""
+press 104 272 Return
+expect "./320p图片及以下/a.jpg ./mp3/照片.mp3 ./txt/b.txt " "按扩展名分类 on a dropped folder"
+
 # A path longer than the old limit of 260 characters is taken whole.
 folder="$work/long"
 while [ ${#folder} -le 300 ]; do folder="$folder/a folder with a long name"; done
