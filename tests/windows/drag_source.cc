@@ -2,73 +2,14 @@
 // does: pressing its window starts the drag, releasing the button drops,
 // and its caption then tells how the drop was answered.
 //   varnelo_drag_source.exe PATH...
-#include <ole2.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/windows/dragged.h"
 
 namespace {
 
 std::vector<std::wstring> paths;
-
-HGLOBAL FileList() {
-  std::wstring list;
-  for (const std::wstring& path : paths) list += path + L'\0';
-  list += L'\0';
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  return memory;
-}
-
-class Files final : public IDataObject {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
-    *object = id == IID_IUnknown || id == IID_IDataObject ? this : nullptr;
-    if (!*object) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = FileList();
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-    out->ptd = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
-    if (direction != DATADIR_GET) return E_NOTIMPL;
-    FORMATETC list = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    return SHCreateStdEnumFmtEtc(1, &list, formats);
-  }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-
- private:
-  ULONG references_ = 1;
-};
 
 class Source final : public IDropSource {
  public:
@@ -87,7 +28,7 @@ class Source final : public IDropSource {
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_LBUTTONDOWN) {
-    Files files;
+    varnelo::testing::Dragged files(paths);
     Source source;
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result =

@@ -9,70 +9,18 @@
 #include "window/prompt.h"
 #include "window/win32/form1.h"
 
-// After windows.h, for the drop's own structure.
-#include <shlobj.h>
+#include "tests/windows/dragged.h"
 
 namespace varnelo {
 namespace {
+
+using testing::Dragged;
+using testing::DropOf;
 
 std::wstring TextOf(HWND control) {
   wchar_t text[512];
   return std::wstring(text, GetWindowTextW(control, text, 512));
 }
-
-// A drop of `paths` as the file manager hands it over.
-HDROP DropOf(const std::vector<std::wstring>& paths) {
-  std::wstring list;
-  for (const std::wstring& path : paths) list += path + L'\0';
-  list += L'\0';
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
-}
-
-// What a drag from another program carries: a list of files as the file
-// manager offers it, or only text.
-class Dragged final : public IDataObject {
- public:
-  explicit Dragged(std::vector<std::wstring> paths, bool files = true)
-      : paths_(std::move(paths)), files_(files) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
-    *object = id == IID_IUnknown || id == IID_IDataObject ? this : nullptr;
-    return *object ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // on the test's stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    *medium = {TYMED_HGLOBAL, {.hGlobal = DropOf(paths_)}, nullptr};
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-    bool offered = files_ ? format->cfFormat == CF_HDROP : format->cfFormat == CF_UNICODETEXT;
-    return offered && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-
- private:
-  std::vector<std::wstring> paths_;
-  bool files_;
-};
 
 // The program starts OLE before its window, for the drop box.
 class OleStarted : public ::testing::Environment {
