@@ -1,6 +1,5 @@
 #include "tests/support/linux_side.h"
 
-#include <random>
 #include <stdexcept>
 
 #include "filesystem/win32.h"
@@ -32,13 +31,14 @@ std::wstring Quoted(const std::wstring& argument) {
   return quoted + L'"';
 }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 bool UnderWine() { return WineExport<const char*()>(L"ntdll.dll", "wine_get_version") != nullptr; }
+
+bool IsReparsePoint(const std::filesystem::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 std::string LinuxPathOf(const std::string& path) {
   auto* unix_name = WineExport<char*(const wchar_t*)>(L"kernel32.dll", "wine_get_unix_file_name");
@@ -63,8 +63,7 @@ void RunOnLinuxSide(const std::vector<std::string>& command) {
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  const std::wstring marked = WideFromUtf8(mark);
-  for (int waited = 0; !Exists(marked); waited += 5) {
+  for (int waited = 0; !Exists(mark); waited += 5) {
     if (waited > 30000) throw std::runtime_error(command.front() + " failed on the Linux side");
     Sleep(5);
   }

@@ -1,6 +1,7 @@
 #ifndef VARNELO_TESTS_SUPPORT_LINUX_SIDE_H_
 #define VARNELO_TESTS_SUPPORT_LINUX_SIDE_H_
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ bool UnderWine();
 // with, so the command leaves a mark when it succeeds.
 // REQUIRES: UnderWine().
 void RunOnLinuxSide(const std::vector<std::string>& command);
+
+// Whether `path` is a reparse point: how Wine shows a Linux link to a folder.
+bool IsReparsePoint(const std::filesystem::path& path);
 
 // The Linux path of `path`, a Windows one.
 // REQUIRES: UnderWine().

@@ -55,11 +55,6 @@ TempFolder::TempFolder() {
 #ifdef _WIN32
 namespace {
 
-bool IsReparsePoint(const fs::path& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 bool HoldsReparsePoints(const fs::path& folder) {
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(folder, error);

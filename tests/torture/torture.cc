@@ -277,9 +277,7 @@ void CopyModificationTime(const fs::path& from, const fs::path& to) {
 // As the Linux side's cp -a: into a folder that may be there already, with
 // every time kept and links copied as links.
 void CopyEntry(const fs::path& from, const fs::path& to) {
-  const DWORD attributes = GetFileAttributesW(from.c_str());
-  if (testing::UnderWine() && attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+  if (testing::UnderWine() && testing::IsReparsePoint(from)) {
     // A link from the Linux side, which only that side can copy.
     testing::RunOnLinuxSide({"cp", "-a", testing::LinuxPathOf(testing::TextOf(from)),
                              testing::LinuxPathOf(testing::TextOf(to))});

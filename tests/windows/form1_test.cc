@@ -178,7 +178,7 @@ TEST_F(Win32Form1Test, TheDropBoxTakesAFileListByOleAndNeverAsAMove) {
   ASSERT_NE(target, nullptr) << "the drop box is no OLE drop target";
   const DWORD any = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
   // Longer than the old limit of a path, which the box must not cut.
-  std::wstring deep = L"Z:\tmp";
+  std::wstring deep = L"Z:\\tmp";
   while (deep.size() <= 300) deep += L"\\子目录 sub folder";
   Dragged folder({deep});
   DWORD effect = any;

@@ -105,12 +105,19 @@ answer() {
 }
 
 # Text1 takes the folder as a user types it, in place of the prompt.
-type_folder() {
+# The folder as Wine shows a Linux path, spelt here: winepath cuts one at
+# 260 characters.
+windows_folder() {
+  printf 'Z:%s' "$folder" | tr / '\\'
+}
+empty_box() {
   click 250 80
   xdotool key ctrl+End
   xdotool key --delay 2 --repeat 400 BackSpace
-  # As Wine shows a Linux path, spelt here: winepath cuts one at 260 characters.
-  xdotool type --delay 20 "Z:$(printf %s "$folder" | tr / '\\')"
+}
+type_folder() {
+  empty_box
+  xdotool type --delay 20 "$(windows_folder)"
 }
 type_folder
 # Ctrl+Z there undoes the typing first; with none left it is the window's,
@@ -176,16 +183,14 @@ keyed=$(convert "$screenshot" -depth 8 txt:- | grep -ci "#FFFF01" || true)
 [ "$keyed" -eq 0 ] || fail "$keyed pixels of the key colour are seen"
 # A folder dragged from another program arrives as its path, and the drop
 # is answered as a copy: a move would have the source remove the folder.
-(cd "$build" && exec wine varnelo_drag_source.exe "Z:$(printf %s "$folder" | tr / '\\')") &
+(cd "$build" && exec wine varnelo_drag_source.exe "$(windows_folder)") &
 source_app=$!
 wait_for "^drag source\$"
 sleep 1
 source=$(xdotool search --name "^drag source\$" | head -n 1)
 eval "$(xdotool getwindowgeometry --shell "$source")"
 from_x=$((X + 90)) from_y=$((Y + 80)) to_x=$((left + 250)) to_y=$((top + 80))
-click 250 80
-xdotool key ctrl+End
-xdotool key --delay 2 --repeat 400 BackSpace
+empty_box
 xdotool mousemove $from_x $from_y sleep 0.3 mousedown 1 sleep 0.3
 for step in 1 2 3 4 5 6 7 8 9 10; do
   xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10))
