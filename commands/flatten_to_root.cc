@@ -67,10 +67,13 @@ void FlattenToRoot(CommandRun& run) {
   // Count every file below the folder, so that a tree too large for the
   // counts is refused before anything has moved.
   const int16_t count = ToInt16(LastIndex(search.FindFiles(folder, "*")) + 1);
-  std::vector<std::string> copy_list(ToInt16(2 * count) + 1);
+  // The paths stay in the search's own list, which no later search changes;
+  // a slot never filled holds an empty path.
+  const std::string no_path;
+  std::vector<const std::string*> copy_list(ToInt16(2 * count) + 1, &no_path);
   int16_t index = 0;
   for (const std::string& path : search.FindFiles(folder, "*.*")) {
-    Slot(copy_list, index) = path;
+    Slot(copy_list, index) = &path;
     index = ToInt16(index + 1);
   }
 
@@ -79,7 +82,7 @@ void FlattenToRoot(CommandRun& run) {
   // twice finds its file gone the second time.
   const std::string prefix = FileSearch::AsFolderPath(folder);
   for (int16_t k = 0; k <= count; k = ToInt16(k + 1)) {
-    const std::string& path = Slot(copy_list, k);
+    const std::string& path = *Slot(copy_list, k);
     run.Progress(k, count + 1, path);
     if (!ShouldBringUp(path, prefix)) continue;
     std::string name = fs.Dir(path, 0);  // empty for a hidden file or anything else not plain
@@ -94,12 +97,9 @@ void FlattenToRoot(CommandRun& run) {
   // entry like any other, and stays too.
   // The listing tells each entry's kind with its name: the files now in the
   // folder are passed over without a look at each.
-  for (const auto& [name, attributes] :
-       fs.DirEntriesWithKinds(folder + kPathSeparator, kDirectory)) {
+  for (const auto& [name, attributes] : fs.FolderEntries(folder + kPathSeparator, kDirectory)) {
     if (name == "." || name == "..") continue;
-    if ((attributes & kDirectory) != 0 && (attributes & kLink) == 0) {
-      fs.PruneFolder(folder + kPathSeparator + name);
-    }
+    if ((attributes & kLink) == 0) fs.PruneFolder(folder + kPathSeparator + name);
   }
 }
 

@@ -91,10 +91,24 @@ std::vector<std::string> FileOperations::DirEntries(const std::string& path, int
 
 std::vector<FileOperations::DirEntry> FileOperations::DirEntriesWithKinds(const std::string& path,
                                                                           int mask) {
+  return EntriesBearing(path, mask, 0);
+}
+
+std::vector<FileOperations::DirEntry> FileOperations::FolderEntries(const std::string& path,
+                                                                    int mask) {
+  return EntriesBearing(path, mask, kDirectory);
+}
+
+std::vector<FileOperations::DirEntry> FileOperations::EntriesBearing(const std::string& path,
+                                                                     int mask, int bits) {
+  auto wanted = [&](int attributes) {
+    return MatchesMask(attributes, mask) && (attributes & bits) == bits;
+  };
   if (path.empty()) return {};
   std::vector<DirEntry> entries;
   if (!IsFolderPath(path)) {
-    if (std::optional<DirEntry> entry = EntryAt(path, mask)) entries.push_back(std::move(*entry));
+    std::optional<DirEntry> entry = EntryAt(path, mask);
+    if (entry && wanted(entry->attributes)) entries.push_back(std::move(*entry));
     return entries;
   }
   std::optional<std::string> folder = resolver_.Folder(path);
@@ -103,7 +117,7 @@ std::vector<FileOperations::DirEntry> FileOperations::DirEntriesWithKinds(const 
   for (const CachedEntry& e : cache_.Of(*folder).Entries()) {
     const Entry& entry = e.entry;
     int attributes = AttributesOf(entry);
-    if (entry.kind != EntryKind::kOther && MatchesMask(attributes, mask)) {
+    if (entry.kind != EntryKind::kOther && wanted(attributes)) {
       entries.push_back({entry.name, attributes});
     }
   }

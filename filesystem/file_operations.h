@@ -104,6 +104,9 @@ class FileOperations {
   };
   // As DirEntries, each name with its kind's bits ("." and ".." as folders).
   std::vector<DirEntry> DirEntriesWithKinds(const std::string& path, int mask);
+  // As DirEntriesWithKinds, the folders only (links to folders among them):
+  // a folder of many files is not copied out to find its few folders.
+  std::vector<DirEntry> FolderEntries(const std::string& path, int mask);
   // The first answer of DirEntries, or "" when there is none.
   std::string Dir(const std::string& path, int mask);
 
@@ -173,6 +176,8 @@ class FileOperations {
   std::string ExistingFolder(const std::string& path);
   // The directory function's answer for a path that is not a folder's.
   std::optional<DirEntry> EntryAt(const std::string& path, int mask);
+  // The answers of the directory function that bear every one of `bits`.
+  std::vector<DirEntry> EntriesBearing(const std::string& path, int mask, int bits);
   // Where `source` is the file `existing` already: the path it keeps.
   std::optional<std::string> AlreadyPlaced(const ResolvedPath& source, const std::string& existing);
   // Moves `source` to `target`, a name of the folder `listing` lists.
