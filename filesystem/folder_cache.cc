@@ -70,9 +70,7 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
   // would else copy every entry, holding the old array and the new at once.
   entries_.reserve(entries.size() + entries.size() / 8 + 16);
   order_.reserve(entries.size());
-  size_t capacity = 16;
-  while (capacity < 2 * entries.size()) capacity *= 2;
-  slots_.assign(capacity, {0, kFree});
+  places_.Reserve(entries.size());
   for (const SortKey& sorted : sort_keys) {
     auto place = static_cast<uint32_t>(entries_.size());
     entries_.push_back({std::move(entries[sorted.place]), std::move(keys[sorted.place])});
@@ -81,27 +79,7 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
   }
 }
 
-void FolderListing::Index(uint32_t place) {
-  if (2 * (used_ + 1) > slots_.size()) Grow();
-  size_t hash = BytesHash(entries_[place].key);
-  size_t mask = slots_.size() - 1;
-  size_t at = hash & mask;
-  while (slots_[at].place != kFree) at = (at + 1) & mask;
-  slots_[at] = {static_cast<uint32_t>(hash), place};
-  ++used_;
-}
-
-void FolderListing::Grow() {
-  std::vector<Slot> old(std::max<size_t>(16, 2 * slots_.size()), {0, kFree});
-  old.swap(slots_);
-  size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (slot.place == kFree) continue;
-    size_t at = slot.hash & mask;  // the low bits kept are all a table in memory can use
-    while (slots_[at].place != kFree) at = (at + 1) & mask;
-    slots_[at] = slot;
-  }
-}
+void FolderListing::Index(uint32_t place) { places_.Insert(BytesHash(entries_[place].key), place); }
 
 FolderListing::Range FolderListing::Entries() {
   auto is_gone = [&](uint32_t place) { return entries_[place].gone; };
@@ -128,24 +106,23 @@ std::optional<uint32_t> FolderListing::Find(std::string_view name) const {
     const CachedEntry& e = entries_[guess];
     if (!e.gone && e.entry.name == name) return last_file_ = guess;
   }
-  const size_t hash = FoldedHash(name);
-  const size_t mask = slots_.size() - 1;
   std::optional<std::string> key;  // made only to tell a case variant from a clash of hashes
+  std::optional<uint32_t> exact;
   std::optional<uint32_t> variant;
-  for (size_t at = hash & mask; slots_[at].place != kFree; at = (at + 1) & mask) {
-    const Slot& slot = slots_[at];
-    if (slot.hash != static_cast<uint32_t>(hash)) continue;
-    const CachedEntry& e = entries_[slot.place];
-    if (e.gone) continue;
+  places_.Probe(FoldedHash(name), [&](uint32_t place) {
+    const CachedEntry& e = entries_[place];
+    if (e.gone) return false;
     if (e.entry.name == name) {
-      if (e.entry.kind == EntryKind::kFile) last_file_ = slot.place;
-      return slot.place;
+      exact = place;
+      return true;
     }
     if (!key) key = FoldCase(name);
-    if (e.key != *key) continue;
-    if (!variant || slot.place < *variant) variant = slot.place;
-  }
-  return variant;
+    if (e.key == *key && (!variant || place < *variant)) variant = place;
+    return false;
+  });
+  if (!exact) return variant;
+  if (entries_[*exact].entry.kind == EntryKind::kFile) last_file_ = *exact;
+  return exact;
 }
 
 std::optional<EntryInfo> FolderListing::InfoAt(uint32_t place) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "filesystem/file_system.h"
+#include "filesystem/place_table.h"
 
 namespace varnelo {
 
@@ -92,17 +93,8 @@ class FolderListing {
   void SetNextNumber(std::string_view name, int number);
 
  private:
-  // The index: every place under the hash of its folded name, in a flat
-  // table probed in order (a large folder is looked up once per file, and a
-  // table of nodes costs a wait on memory at every step). Places of entries
-  // gone stay in it; a look-up passes over them.
-  struct Slot {
-    uint32_t hash;  // the low bits of the name's hash, to pass over most others unread
-    uint32_t place;
-  };
-  static constexpr uint32_t kFree = UINT32_MAX;
+  // Puts the entry at `place` in the index under its folded name.
   void Index(uint32_t place);
-  void Grow();
 
   std::vector<CachedEntry> entries_;  // by place, which never changes
   // Most entries are never inspected: their details are kept apart, so a
@@ -116,8 +108,7 @@ class FolderListing {
   // the folders they go to in between: the last file found, and the one
   // after it, are tried first.
   mutable uint32_t last_file_ = 0;
-  std::vector<Slot> slots_;  // a power of two of them, at most half in use
-  size_t used_ = 0;
+  PlaceTable places_;         // every place, gone ones too, by the hash of its folded name
   TextMap<int> next_number_;  // only names numbered past 1
 };
 

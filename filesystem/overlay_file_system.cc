@@ -37,14 +37,9 @@ std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::stri
 void OverlayFileSystem::Folder::List(std::vector<Entry> entries, uint64_t folder_device) {
   listed = std::move(entries);
   gone.assign(listed.size(), false);
-  size_t capacity = 16;
-  while (capacity < 2 * listed.size()) capacity *= 2;
-  index.assign(capacity, 0);
-  const size_t mask = capacity - 1;
+  index.Reserve(listed.size());
   for (uint32_t place = 0; place < listed.size(); ++place) {
-    size_t at = TextHash{}(listed[place].name) & mask;
-    while (index[at] != 0) at = (at + 1) & mask;
-    index[at] = place + 1;
+    index.Insert(TextHash{}(listed[place].name), place);
   }
   complete = true;
   stands = true;
@@ -54,12 +49,14 @@ void OverlayFileSystem::Folder::List(std::vector<Entry> entries, uint64_t folder
 }
 
 std::optional<uint32_t> OverlayFileSystem::Folder::PlaceOf(std::string_view name) const {
-  if (index.empty()) return std::nullopt;
-  const size_t mask = index.size() - 1;
-  for (size_t at = TextHash{}(name)&mask; index[at] != 0; at = (at + 1) & mask) {
-    if (listed[index[at] - 1].name == name) return index[at] - 1;
-  }
-  return std::nullopt;
+  if (listed.empty()) return std::nullopt;  // a folder made here: no name to hash
+  std::optional<uint32_t> found;
+  index.Probe(TextHash{}(name), [&](uint32_t place) {
+    if (listed[place].name != name) return false;
+    found = place;
+    return true;
+  });
+  return found;
 }
 
 void OverlayFileSystem::Folder::Reset(bool standing, uint64_t folder_device) {

@@ -10,6 +10,7 @@
 
 #include "filesystem/file_system.h"
 #include "filesystem/folder_cache.h"
+#include "filesystem/place_table.h"
 
 namespace varnelo {
 
@@ -69,8 +70,8 @@ class OverlayFileSystem : public FileSystem {
     bool stands = false;  // the folder itself: listed or made, and not removed since
     uint64_t device = 0;  // of the folder itself, where it stands
     std::vector<Entry> listed;
-    std::vector<bool> gone;       // by place in `listed`
-    std::vector<uint32_t> index;  // places + 1 by the hash of the name, 0 where free
+    std::vector<bool> gone;  // by place in `listed`
+    PlaceTable index;        // places in `listed` by the hash of the name
     TextMap<std::optional<Node>> changed;
 
     void List(std::vector<Entry> entries, uint64_t folder_device);
