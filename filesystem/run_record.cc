@@ -16,14 +16,25 @@ std::unique_ptr<FileSystem::Anchor> RecordingFileSystem::WorkBelow(const std::st
   return FileSystemWrapper::WorkBelow(folder);
 }
 
+std::optional<EntryInfo> RecordingFileSystem::Inspect(const std::string& path) {
+  std::optional<EntryInfo> info = FileSystemWrapper::Inspect(path);
+  if (playable_ && info) {
+    looked_.emplace(path, *info);
+  } else {
+    looked_.reset();
+  }
+  return info;
+}
+
 void RecordingFileSystem::Touch(std::string_view path) {
+  looked_.reset();
   if (playable_) TouchFolder(ParentOf(path));
 }
 
 void RecordingFileSystem::TouchFolder(std::string_view folder) {
   if (!playable_ || touched_.contains(folder)) return;
   const std::string& path = *touched_.emplace(folder).first;
-  std::optional<EntryInfo> info = Inspect(path);
+  std::optional<EntryInfo> info = FileSystemWrapper::Inspect(path);
   if (info && info->kind == EntryKind::kFolder) {
     record_.folder_times.emplace_back(path, info->mtime);
   }
@@ -31,7 +42,8 @@ void RecordingFileSystem::TouchFolder(std::string_view folder) {
 
 FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
   if (!playable_) return {};
-  std::optional<EntryInfo> info = Inspect(path);
+  if (looked_ && looked_->first == path) return FileIdentity::Of(looked_->second);
+  std::optional<EntryInfo> info = FileSystemWrapper::Inspect(path);
   if (!info) throw Failure(kFileNotFound, "no file " + path, path);
   return FileIdentity::Of(*info);
 }
@@ -76,9 +88,9 @@ void RecordingFileSystem::DeleteFile(const std::string& path) {
 }
 
 Outcome RecordingFileSystem::Rename(const std::string& from, const std::string& to) {
+  FileIdentity identity = IdentityOf(from);  // a rename keeps it
   Touch(from);
   Touch(to);
-  FileIdentity identity = IdentityOf(from);  // a rename keeps it
   Outcome outcome = FileSystemWrapper::Rename(from, to);
   if (outcome != Outcome::kDone) return outcome;
   if (auto copy = copying_.find(from); copy != copying_.end()) {
@@ -91,8 +103,8 @@ Outcome RecordingFileSystem::Rename(const std::string& from, const std::string& 
 }
 
 void RecordingFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
-  Touch(to);
   FileIdentity identity = IdentityOf(from);
+  Touch(to);
   FileSystemWrapper::ReplaceFile(from, to);
   written_[to] = record_.changes.size();
   record_.changes.push_back({Change::Kind::kFileWritten, to, "", identity});

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -85,6 +86,7 @@ class RecordingFileSystem : public FileSystemWrapper {
         most_placed_(playable ? SIZE_MAX : most_placed) {}
 
   std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override;
+  std::optional<EntryInfo> Inspect(const std::string& path) override;
   void MakeFolder(const std::string& path) override;
   void RemoveFolder(const std::string& path) override;
   void DeleteFile(const std::string& path) override;
@@ -94,7 +96,8 @@ class RecordingFileSystem : public FileSystemWrapper {
   Outcome WriteFile(const std::string& path, std::string_view data) override;
 
  private:
-  // Notes the time of the folder holding `path` before its first change.
+  // Comes before every change to `path`: notes the time of the folder
+  // holding it before its first change, and forgets the last look.
   void Touch(std::string_view path);
   void TouchFolder(std::string_view folder);
   FileIdentity IdentityOf(const std::string& path);
@@ -110,6 +113,10 @@ class RecordingFileSystem : public FileSystemWrapper {
   std::map<std::string, std::string> copying_;                          // temporary -> source
   std::map<std::string, std::pair<std::string, FileIdentity>> copied_;  // source -> place
   std::map<std::string, size_t> written_;  // a file of the run's own -> its change
+  // The last entry looked at, until the next change: a run looks at a file
+  // (its time, its size) just before it moves it, and the record then needs
+  // no second look to tell the file apart.
+  std::optional<std::pair<std::string, EntryInfo>> looked_;
 };
 
 }  // namespace varnelo

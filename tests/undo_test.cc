@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "filesystem/run_record.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -76,6 +77,26 @@ TEST(HistoryTest, UndoesTheLatestRunThatChangedAnythingThenTheOneBefore) {
   EXPECT_EQ(Tree(folder.path()), (Files{{"a.jpg", "a"}, {"b.txt", "b"}}));
   UndoLatest(history, host, FileSystem::Default());
   EXPECT_EQ(Tree(folder.path()), (Files{{"a.jpg", "a"}, {"sub", "/"}, {"sub/b.txt", "b"}}));
+}
+
+// The record tells a file by what the run last looked at, and never by a
+// look older than a change to that name: the file there may be another.
+TEST(RecordingFileSystemTest, TellsAFileByTheLastLookOnlyUntilItsNameChanges) {
+  TempFolder folder;
+  PutFile(folder / "a.txt", "a");
+  PutFile(folder / "b.txt", "longer b");
+  RunRecord record;
+  RecordingFileSystem recording(FileSystem::Default(), record);
+  ASSERT_TRUE(recording.Inspect(folder / "a.txt"));
+  recording.ReplaceFile(folder / "b.txt", folder / "a.txt");  // another file under the name
+  ASSERT_EQ(recording.Rename(folder / "a.txt", folder / "c.txt"), Outcome::kDone);
+  ASSERT_TRUE(recording.Inspect(folder / "c.txt"));
+  ASSERT_EQ(recording.Rename(folder / "c.txt", folder / "d.txt"), Outcome::kDone);
+  const std::optional<EntryInfo> moved = FileSystem::Default()->Inspect(folder / "d.txt");
+  ASSERT_TRUE(moved);
+  ASSERT_EQ(record.changes.size(), 3u);
+  EXPECT_TRUE(record.changes[1].identity.Matches(*moved));
+  EXPECT_TRUE(record.changes[2].identity.Matches(*moved));
 }
 
 }  // namespace
