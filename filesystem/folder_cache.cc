@@ -66,9 +66,10 @@ FolderListing::FolderListing(std::vector<Entry> entries) {
   std::sort(sort_keys.begin(), sort_keys.end());
   // Kept in the order the commands walk them, the entries and their index
   // lie side by side in memory as they are asked for.
-  // Room to spare for the folders a sort makes in it: the first of them
-  // would else copy every entry, holding the old array and the new at once.
-  entries_.reserve(entries.size() + entries.size() / 8 + 16);
+  // Room to spare for the folders a sort makes in a large folder: the first
+  // of them would else copy every entry, holding the old array and the new
+  // at once. A small folder copies little, and a tree holds thousands.
+  entries_.reserve(entries.size() + entries.size() / 8);
   order_.reserve(entries.size());
   places_.Reserve(entries.size());
   for (const SortKey& sorted : sort_keys) {
