@@ -1,6 +1,7 @@
 #include "filesystem/file_operations.h"
 
 #include <random>
+#include <utility>
 
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
@@ -210,7 +211,7 @@ bool FileOperations::Holds(const std::string& path, std::string_view text) {
   ResolvedPath entry = resolver_.Resolve(path);
   std::optional<EntryInfo> info = resolver_.Details(entry);
   if (!info || info->kind != EntryKind::kFile || info->is_link) return false;
-  return fs_->ReadFile(entry.path, text.size() + 1) == text;
+  return fs_->ReadFile(entry.path, text.size() + 1).bytes == text;
 }
 
 Folder FileOperations::GetFolder(const std::string& path) {
@@ -258,7 +259,9 @@ std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path, path);
   try {
-    return fs_->ReadFile(entry.path, limit);
+    FileStart start = fs_->ReadFile(entry.path, limit);
+    if (reading_ != nullptr && reading_->path == entry.path) reading_->Saw(start.info);
+    return std::move(start.bytes);
   } catch (const Failure& failure) {
     RefuseIfGone(entry, failure);
     throw;
@@ -269,14 +272,21 @@ uint64_t FileOperations::Reading(const std::string& path, const std::function<ui
   // A run without a preview looks at no file for what it does not hold.
   if (keeping_ == nullptr && (using_ == nullptr || using_->empty())) return read();
   ResolvedPath entry = resolver_.Resolve(path);
-  if (keeping_ == nullptr && !using_->Holds(entry.path)) return read();
-  std::optional<EntryInfo> info = resolver_.Details(entry);
-  if (!info) return read();  // gone: the read tells how
-  if (using_ != nullptr) {
+  if (using_ != nullptr && using_->Holds(entry.path)) {
+    std::optional<EntryInfo> info = resolver_.Details(entry);
+    if (!info) return read();  // gone: the read tells how
     if (std::optional<uint64_t> kept = using_->Find(entry.path, *info)) return *kept;
   }
+  if (keeping_ == nullptr) return read();
+  // The reads tell which file they read, with no look at it of its own.
+  ReadFrom from{entry.path};
+  struct Scope {
+    ReadFrom*& reading;
+    ReadFrom* outer;
+    ~Scope() { reading = outer; }
+  } scope{reading_, std::exchange(reading_, &from)};
   uint64_t result = read();
-  if (keeping_ != nullptr) keeping_->Keep(entry.path, *info, result);
+  if (from.first && !from.mixed) keeping_->Keep(entry.path, *from.first, result);
   return result;
 }
 

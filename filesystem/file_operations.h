@@ -202,6 +202,22 @@ class FileOperations {
   int moved_ = 0;
   KeptReadings* keeping_ = nullptr;
   KeptReadings* using_ = nullptr;
+  // The file that the Reading under way has read, as each read found it on
+  // opening it: what it tells is kept only where every read found the same
+  // file, unchanged.
+  struct ReadFrom {
+    std::string_view path;
+    std::optional<EntryInfo> first;
+    bool mixed = false;
+    void Saw(const EntryInfo& info) {
+      if (!first) {
+        first = info;
+      } else if (!FileIdentity::Of(*first).Matches(info)) {
+        mixed = true;
+      }
+    }
+  };
+  ReadFrom* reading_ = nullptr;  // for the length of one Reading
 };
 
 }  // namespace varnelo

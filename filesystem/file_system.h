@@ -46,6 +46,13 @@ struct EntryInfo {
   bool system = false;
 };
 
+// The first bytes of a file, and the file they were read from as it stood
+// when it was opened: what is learnt from the bytes holds for that file.
+struct FileStart {
+  std::string bytes;
+  EntryInfo info;
+};
+
 // How a change that a command may meet in the normal course of its work came
 // out. Anything else that stops a change is thrown as a Failure.
 enum class [[nodiscard]] Outcome{
@@ -122,9 +129,9 @@ class FileSystem {
 
   // Up to `limit` bytes from the start of the file `path`, fewer only where
   // the file ends (one growing meanwhile may be read as far as it was when
-  // opened). Fails with kPathFileAccessError for anything but a regular
-  // file.
-  virtual std::string ReadFile(const std::string& path, size_t limit) = 0;
+  // opened), with the file as it was when opened. Fails with
+  // kPathFileAccessError for anything but a regular file.
+  virtual FileStart ReadFile(const std::string& path, size_t limit) = 0;
 
   // Makes the names in `folder` as lasting as the files they name, so that a
   // source may be deleted once its whole copy is named.
@@ -166,7 +173,7 @@ class FileSystemWrapper : public FileSystem {
   Outcome WriteFile(const std::string& path, std::string_view data) override {
     return target_->WriteFile(path, data);
   }
-  std::string ReadFile(const std::string& path, size_t limit) override {
+  FileStart ReadFile(const std::string& path, size_t limit) override {
     return target_->ReadFile(path, limit);
   }
   void SyncFolder(const std::string& folder) override { target_->SyncFolder(folder); }

@@ -27,8 +27,8 @@ class KeptReadings {
   }
   bool Holds(std::string_view path) const { return kept_.find(path) != kept_.end(); }
   bool empty() const { return kept_.empty(); }
-  // `read_from` is the file as it stood before it was read: one changed
-  // while it was read is then read again.
+  // `read_from` is the file as it stood when it was opened to be read: one
+  // changed since is then read again.
   void Keep(const std::string& path, const EntryInfo& read_from, uint64_t result) {
     kept_.insert_or_assign(path, std::pair{FileIdentity::Of(read_from), result});
   }

@@ -317,7 +317,7 @@ Outcome OverlayFileSystem::WriteFile(const std::string& path, std::string_view d
   return Outcome::kDone;
 }
 
-std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
+FileStart OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
   Known known = Find(path);
   if (!known.known) return disk_->ReadFile(path, limit);
   if (!known.exists()) Fail(ENOENT, "read " + path);
@@ -328,8 +328,11 @@ std::string OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
     throw Failure(kPathFileAccessError, "read " + path + ": not a file");
   }
   if (node == nullptr) return disk_->ReadFile(path, limit);
-  if (!node->data) return disk_->ReadFile(SourceOf(*node, path), limit);
-  return node->data->substr(0, limit);
+  if (node->data) return {node->data->substr(0, limit), node->Info()};
+  FileStart start = disk_->ReadFile(SourceOf(*node, path), limit);
+  // A copy made here is a file of its own, though its bytes lie in its source.
+  if (node->details) start.info = *node->details;
+  return start;
 }
 
 void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder); }

@@ -34,7 +34,7 @@ class OverlayFileSystem : public FileSystem {
   void ReplaceFile(const std::string& from, const std::string& to) override;
   Outcome CopyFile(const std::string& from, const std::string& to) override;
   Outcome WriteFile(const std::string& path, std::string_view data) override;
-  std::string ReadFile(const std::string& path, size_t limit) override;
+  FileStart ReadFile(const std::string& path, size_t limit) override;
   void SyncFolder(const std::string& folder) override;
   void SetModificationTime(const std::string& path, struct timespec mtime) override;
 

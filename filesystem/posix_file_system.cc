@@ -56,6 +56,18 @@ Entry EntryOf(int folder, const char* name, unsigned char type) {
   }
 }
 
+// What a look at the entry `where` told, as the commands know entries.
+EntryInfo InfoOf(Where where, const struct stat& info) {
+  return {KindOf(where, info.st_mode),
+          S_ISLNK(info.st_mode),
+          (info.st_mode & S_IWUSR) != 0,
+          info.st_mtim,
+          info.st_dev,
+          info.st_ino,
+          info.st_nlink,
+          static_cast<uint64_t>(info.st_size)};
+}
+
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -230,14 +242,7 @@ class PosixFileSystem : public FileSystem {
       if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
       Fail("inspect " + path);
     }
-    return EntryInfo{KindOf(where, info.st_mode),
-                     S_ISLNK(info.st_mode),
-                     (info.st_mode & S_IWUSR) != 0,
-                     info.st_mtim,
-                     info.st_dev,
-                     info.st_ino,
-                     info.st_nlink,
-                     static_cast<uint64_t>(info.st_size)};
+    return InfoOf(where, info);
   }
 
   void MakeFolder(const std::string& path) override {
@@ -316,7 +321,7 @@ class PosixFileSystem : public FileSystem {
     }
   }
 
-  std::string ReadFile(const std::string& path, size_t limit) override {
+  FileStart ReadFile(const std::string& path, size_t limit) override {
     // Not blocking, so a FIFO that took a file's place cannot hang the
     // command, and refused before a byte of it or of a device is read.
     Where where = At(path);
@@ -328,7 +333,8 @@ class PosixFileSystem : public FileSystem {
     if (!S_ISREG(info.st_mode)) {
       throw Failure(kPathFileAccessError, "read " + path + ": not a file");
     }
-    return ReadUpTo(file.get(), limit, info.st_size > 0 ? info.st_size : 0, path);
+    return {ReadUpTo(file.get(), limit, info.st_size > 0 ? info.st_size : 0, path),
+            InfoOf(where, info)};
   }
 
  private:

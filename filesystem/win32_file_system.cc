@@ -131,6 +131,21 @@ bool IsAbsent(DWORD error) {
          error == ERROR_BAD_NET_NAME || error == ERROR_INVALID_DRIVE || error == ERROR_NOT_READY;
 }
 
+// What the volume tells of an open entry, as the commands know entries.
+EntryInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& info, DWORD reparse_tag) {
+  DWORD attributes = info.dwFileAttributes;
+  return {KindOf(attributes, reparse_tag),
+          IsLink(attributes, reparse_tag),
+          (attributes & FILE_ATTRIBUTE_READONLY) == 0,
+          TimeOf(info.ftLastWriteTime),
+          info.dwVolumeSerialNumber,
+          (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+          info.nNumberOfLinks,
+          (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+          (attributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+          (attributes & FILE_ATTRIBUTE_SYSTEM) != 0};
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   std::vector<Entry> ReadFolder(const std::string& folder) override {
@@ -170,17 +185,7 @@ class Win32FileSystem : public FileSystem {
         !GetFileInformationByHandleEx(entry.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
       Fail("inspect " + path);
     }
-    DWORD attributes = info.dwFileAttributes;
-    return EntryInfo{KindOf(attributes, tag.ReparseTag),
-                     IsLink(attributes, tag.ReparseTag),
-                     (attributes & FILE_ATTRIBUTE_READONLY) == 0,
-                     TimeOf(info.ftLastWriteTime),
-                     info.dwVolumeSerialNumber,
-                     (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-                     info.nNumberOfLinks,
-                     (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-                     (attributes & FILE_ATTRIBUTE_HIDDEN) != 0,
-                     (attributes & FILE_ATTRIBUTE_SYSTEM) != 0};
+    return InfoOf(info, tag.ReparseTag);
   }
 
   void MakeFolder(const std::string& path) override {
@@ -254,7 +259,7 @@ class Win32FileSystem : public FileSystem {
     return Outcome::kDone;
   }
 
-  std::string ReadFile(const std::string& path, size_t limit) override {
+  FileStart ReadFile(const std::string& path, size_t limit) override {
     Handle file(OpenEntry(LongPath(path), GENERIC_READ));
     if (!file.valid()) Fail("read " + path);
     BY_HANDLE_FILE_INFORMATION info;
@@ -271,7 +276,8 @@ class Win32FileSystem : public FileSystem {
       got += read;
     }
     data.resize(got);
-    return data;
+    // Neither a folder nor a link, so no reparse tag to tell.
+    return {std::move(data), InfoOf(info, 0)};
   }
 
   void SyncFolder(const std::string& folder) override {

@@ -362,6 +362,10 @@ TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
   EXPECT_EQ(ops_.ReadStart(root_ / "empty.txt", 100), "");
   EXPECT_EQ(ops_.ReadStart(root_ / "long.txt", 1 << 20).size(), 300000u);
   EXPECT_EQ(ops_.ReadStart(root_ / "long.txt", 4096).size(), 4096u);
+  FileStart start = FileSystem::Default()->ReadFile(root_ / "a.txt", 1);
+  EXPECT_TRUE(
+      FileIdentity::Of(*FileSystem::Default()->Inspect(root_ / "a.txt")).Matches(start.info))
+      << "told what was read";
   EXPECT_EQ(FailureOf([&] { ops_.ReadStart(root_ / "missing.txt", 4); }), kFileNotFound);
 #ifndef _WIN32
   EXPECT_NE(FailureOf([&] { ops_.ReadStart(root_ / "link.txt", 4); }), 0) << "never followed";
@@ -370,7 +374,7 @@ TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
   ASSERT_EQ(mkfifo((root_ / "fifo.txt").c_str(), 0600), 0);
   EXPECT_EQ(FailureOf([&] { ops_.ReadStart(root_ / "fifo.txt", 4); }), kPathFileAccessError);
   // The size the system tells is a hint only: this file tells none and holds more.
-  std::string status = FileSystem::Default()->ReadFile("/proc/self/status", 1 << 20);
+  std::string status = FileSystem::Default()->ReadFile("/proc/self/status", 1 << 20).bytes;
   EXPECT_GT(status.size(), 200u);
   EXPECT_NE(status.find("Name:"), std::string::npos);
 #endif

@@ -9,9 +9,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 
 #include "filesystem/failure.h"
+#include "filesystem/file_operations.h"
+#include "filesystem/kept_readings.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/pictures.h"
 #include "tests/support/temp_folder.h"
@@ -155,6 +158,42 @@ TEST_F(PictureProbeTest, AHeaderBeyondTheFirstReadsIsStillMeasured) {
   EXPECT_EQ(MeasuredInReads("text.png"), "304x204 in 3");
   EXPECT_EQ(MeasuredInReads("late.tif"), "1004x1004 in 4");
   EXPECT_EQ(MeasuredInReads("noise.gif"), "failure 481 in 1");
+}
+
+// Tells every read of a file after the first that another file stood there.
+class SwappedBetweenReads : public FileSystemWrapper {
+ public:
+  explicit SwappedBetweenReads(bool swapping)
+      : FileSystemWrapper(FileSystem::Default()), swapping_(swapping) {}
+  FileStart ReadFile(const std::string& path, size_t limit) override {
+    FileStart start = FileSystemWrapper::ReadFile(path, limit);
+    if (swapping_ && reads_[path]++ > 0) ++start.info.inode;
+    return start;
+  }
+
+ private:
+  bool swapping_;
+  std::map<std::string, int> reads_;
+};
+
+// A preview keeps what it read for the run it confirms, told by the file
+// each read opened: a header read in several reads from two files is not kept.
+TEST_F(PictureProbeTest, WhatIsReadIsKeptOnlyForTheOneFileThatEveryReadFound) {
+  PutFile(root_ / "text.png", PngAfterText(200000));
+  PutPicture(root_ / "small.png", 30, 20);
+  for (bool swapping : {false, true}) {
+    SwappedBetweenReads disk(swapping);
+    KeptReadings kept;
+    FileOperations fs(&disk, root_.path());
+    fs.KeepReadingsIn(&kept);
+    int32_t width = 0;
+    int32_t height = 0;
+    for (const char* name : {"text.png", "small.png"}) {
+      EXPECT_EQ(GetPictureSize(fs, root_ / name, width, height), "");
+      std::optional<EntryInfo> now = FileSystem::Default()->Inspect(root_ / name);
+      EXPECT_EQ(kept.Find(root_ / name, *now).has_value(), !swapping || name[0] == 's') << name;
+    }
+  }
 }
 
 TEST_F(PictureProbeTest, WhatHoldsNoReadableSizeFailsAsAnInvalidPicture) {

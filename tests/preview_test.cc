@@ -85,14 +85,14 @@ TEST(OverlayFileSystemTest, AnswersAsTheDiskWouldAndKeepsEveryChangeToItself) {
   overlay.MakeFolder(folder / "new");
   EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "new/a.txt"), Outcome::kDone);
   EXPECT_EQ(overlay.Rename(folder / "sub/b.txt", folder / "new/a.txt"), Outcome::kNameTaken);
-  EXPECT_EQ(overlay.ReadFile(folder / "new/a.txt", 10), "a");
+  EXPECT_EQ(overlay.ReadFile(folder / "new/a.txt", 10).bytes, "a");
   EXPECT_FALSE(overlay.Inspect(folder / "a.txt"));
   EXPECT_THROW(overlay.RemoveFolder(folder / "sub"), Failure);  // not empty
   overlay.DeleteFile(folder / "sub/b.txt");
   overlay.RemoveFolder(folder / "sub");
   EXPECT_FALSE(overlay.Inspect(folder / "sub/b.txt"));
   EXPECT_EQ(overlay.WriteFile(folder / "list.txt", "line"), Outcome::kDone);
-  EXPECT_EQ(overlay.ReadFile(folder / "list.txt", 2), "li");
+  EXPECT_EQ(overlay.ReadFile(folder / "list.txt", 2).bytes, "li");
   std::vector<std::string> names;
   for (const Entry& entry : overlay.ReadFolder(folder.path())) names.push_back(entry.name);
   std::sort(names.begin(), names.end());
@@ -115,15 +115,15 @@ TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheCha
   EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "sub/a.txt"), Outcome::kDone);
   EXPECT_EQ(overlay.Rename(folder / "sub/a.txt", folder / "a.txt"), Outcome::kDone);
   EXPECT_EQ(overlay.Rename(folder / "b.txt", folder / "sub/b.txt"), Outcome::kDone);
-  EXPECT_EQ(overlay.ReadFile(folder / "a.txt", 10), "a");
-  EXPECT_EQ(overlay.ReadFile(folder / "sub/b.txt", 10), "b");
+  EXPECT_EQ(overlay.ReadFile(folder / "a.txt", 10).bytes, "a");
+  EXPECT_EQ(overlay.ReadFile(folder / "sub/b.txt", 10).bytes, "b");
   EXPECT_FALSE(overlay.Inspect(folder / "b.txt"));
   EXPECT_THROW(overlay.DeleteFile(folder / "b.txt"), Failure);
   EXPECT_THROW(overlay.MakeFolder(folder / "sub"), Failure);  // taken by a listed folder
   EXPECT_EQ(overlay.Rename(folder / "sub/c.txt", folder / "c.txt"), Outcome::kDone);
   overlay.DeleteFile(folder / "sub/b.txt");
   overlay.RemoveFolder(folder / "sub");
-  EXPECT_EQ(overlay.ReadFile(folder / "c.txt", 10), "c");  // read where it lies on the disk
+  EXPECT_EQ(overlay.ReadFile(folder / "c.txt", 10).bytes, "c");  // read where it lies on the disk
   std::vector<std::string> names;
   for (const Entry& entry : overlay.ReadFolder(folder.path())) names.push_back(entry.name);
   std::sort(names.begin(), names.end());

@@ -44,8 +44,10 @@ class FixedSizeFileSystem : public FileSystemWrapper {
  public:
   FixedSizeFileSystem(int width, int height)
       : FileSystemWrapper(FileSystem::Default()), header_(testing::JpegHeader(width, height)) {}
-  std::string ReadFile(const std::string&, size_t limit) override {
-    return header_.substr(0, limit);
+  FileStart ReadFile(const std::string& path, size_t limit) override {
+    FileStart start = FileSystemWrapper::ReadFile(path, 0);
+    start.bytes = header_.substr(0, limit);
+    return start;
   }
 
  private:
@@ -183,15 +185,21 @@ TEST_F(SortByResolutionTest, AFileBearingAClassNameStopsTheFirstPictureOfThatCla
   EXPECT_EQ(Run(root_ / "missing"), (Boxes{kConfirmBox, kPathBox}));
 }
 
-// Counts the reads of each file, by name, once the preview has been worked out.
+// Counts the looks at each file, by name, while the preview is worked out,
+// and the reads of each once it has been.
 class RunReads : public FileSystemWrapper {
  public:
   using FileSystemWrapper::FileSystemWrapper;
-  std::string ReadFile(const std::string& path, size_t limit) override {
+  std::optional<EntryInfo> Inspect(const std::string& path) override {
+    if (!counting) ++preview_looks[std::string(NameOf(path))];
+    return FileSystemWrapper::Inspect(path);
+  }
+  FileStart ReadFile(const std::string& path, size_t limit) override {
     if (counting) ++reads[std::string(NameOf(path))];
     return FileSystemWrapper::ReadFile(path, limit);
   }
   bool counting = false;
+  std::map<std::string, int> preview_looks;
   std::map<std::string, int> reads;
 };
 
@@ -224,6 +232,8 @@ TEST_F(SortByResolutionTest, TheRunTakesTheSizesItsPreviewReadOfPicturesUnchange
   });
   RunCommand(kSortByResolution, host, &disk);
   EXPECT_EQ(host.boxes.back(), kDoneBox);
+  // The reading itself tells which file was read: no look of its own.
+  EXPECT_EQ(disk.preview_looks["same.png"], 0);
   EXPECT_EQ(disk.reads["same.png"], 0);
   EXPECT_GT(disk.reads["changed.png"], 0);
   EXPECT_EQ(Contents(), (Paths{"1300万像素/", "1300万像素/changed.png", "320p图片及以下/",

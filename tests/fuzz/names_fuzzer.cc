@@ -64,7 +64,7 @@ class MemoryFolder : public FileSystem {
   void ReplaceFile(const std::string&, const std::string&) override { Untouched(); }
   Outcome CopyFile(const std::string&, const std::string&) override { Untouched(); }
   Outcome WriteFile(const std::string&, std::string_view) override { Untouched(); }
-  std::string ReadFile(const std::string&, size_t) override { Untouched(); }
+  FileStart ReadFile(const std::string&, size_t) override { Untouched(); }
   void SyncFolder(const std::string&) override { Untouched(); }
   void SetModificationTime(const std::string&, struct timespec) override { Untouched(); }
 

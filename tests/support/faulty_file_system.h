@@ -91,7 +91,7 @@ class FaultyFileSystem : public FileSystemWrapper {
     Check(Operation::kSetModificationTime);
     FileSystemWrapper::SetModificationTime(path, mtime);
   }
-  std::string ReadFile(const std::string& path, size_t limit) override {
+  FileStart ReadFile(const std::string& path, size_t limit) override {
     Check(Operation::kReadFile);
     return FileSystemWrapper::ReadFile(path, limit);
   }

@@ -95,8 +95,10 @@ TEST_F(Win32FileSystemTest, CopyKeepsTheTimeAndRefusesATakenName) {
 TEST_F(Win32FileSystemTest, WriteReadReplaceAndRemove) {
   EXPECT_EQ(fs_.WriteFile(root_ / "list.txt", "D:\\pics\r\n"), Outcome::kDone);
   EXPECT_EQ(fs_.WriteFile(root_ / "LIST.TXT", "other"), Outcome::kNameTaken);
-  EXPECT_EQ(fs_.ReadFile(root_ / "list.txt", 100), "D:\\pics\r\n");
-  EXPECT_EQ(fs_.ReadFile(root_ / "list.txt", 4), "D:\\p");
+  EXPECT_EQ(fs_.ReadFile(root_ / "list.txt", 100).bytes, "D:\\pics\r\n");
+  EXPECT_EQ(fs_.ReadFile(root_ / "list.txt", 4).bytes, "D:\\p");
+  EXPECT_TRUE(FileIdentity::Of(*fs_.Inspect(root_ / "list.txt"))
+                  .Matches(fs_.ReadFile(root_ / "list.txt", 1).info));
   PutFile(root_ / "new.txt", "new");
   fs_.ReplaceFile(root_ / "new.txt", root_ / "list.txt");
   EXPECT_EQ(ReadFile(root_ / "list.txt"), "new");
@@ -166,7 +168,7 @@ TEST_F(Win32FileSystemTest, PathsLongerThanTheOldLimitWork) {
   }
   EXPECT_EQ(fs_.WriteFile(folder + "\\a.jpg", "deep"), Outcome::kDone);
   EXPECT_EQ(fs_.Rename(folder + "\\a.jpg", folder + "\\b.jpg"), Outcome::kDone);
-  EXPECT_EQ(fs_.ReadFile(folder + "\\b.jpg", 10), "deep");
+  EXPECT_EQ(fs_.ReadFile(folder + "\\b.jpg", 10).bytes, "deep");
   EXPECT_EQ(fs_.ReadFolder(folder), (std::vector<Entry>{{"b.jpg", EntryKind::kFile}}));
 }
 
