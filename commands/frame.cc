@@ -153,9 +153,9 @@ Preview PreviewOf(const Command& command, const RunRecord& record) {
     if (change.kind == Change::Kind::kFolderRemoved) ++removed;
     if (change.kind != Change::Kind::kFilePlaced) continue;
     if (files < kMostPreviewLines) {
-      preview.details.append(Relative(change.old_path, record.folder))
+      preview.details.append(Relative(record.OldPathOf(change), record.folder))
           .append(kMoveArrow)
-          .append(Relative(change.path, record.folder))
+          .append(Relative(record.PathOf(change), record.folder))
           .append("\n");
     }
     ++files;

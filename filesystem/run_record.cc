@@ -7,6 +7,36 @@
 
 namespace varnelo {
 
+Change& RunRecord::Add(Change::Kind kind, std::string_view path, std::string_view old_path,
+                       const FileIdentity& identity) {
+  Change& change = changes.emplace_back(Change{kind});
+  change.folder = FolderOf(ParentOf(path));
+  change.name = NameOf(path);
+  if (!old_path.empty()) {
+    change.old_folder = FolderOf(ParentOf(old_path));
+    change.old_name = NameOf(old_path);
+  }
+  change.identity = identity;
+  return change;
+}
+
+uint32_t RunRecord::FolderOf(std::string_view path) {
+  auto known = places_.find(path);
+  if (known != places_.end()) return known->second;
+  auto place = static_cast<uint32_t>(folders_.size());
+  folders_.emplace_back(path);
+  places_.emplace(path, place);
+  return place;
+}
+
+std::string RunRecord::PathOf(const Change& change) const {
+  return JoinPath(folders_[change.folder], change.name);
+}
+
+std::string RunRecord::OldPathOf(const Change& change) const {
+  return JoinPath(folders_[change.old_folder], change.old_name);
+}
+
 bool RunRecord::HasChanges() const {
   return std::any_of(changes.begin(), changes.end(), [](const Change& c) { return !c.settled; });
 }
@@ -54,21 +84,21 @@ void RecordingFileSystem::Placed(const std::string& path, const std::string& old
     ++record_.placed_untold;
     return;
   }
-  record_.changes.push_back({Change::Kind::kFilePlaced, path, old_path, identity});
+  record_.Add(Change::Kind::kFilePlaced, path, old_path, identity);
 }
 
 void RecordingFileSystem::MakeFolder(const std::string& path) {
   Touch(path);
   FileSystemWrapper::MakeFolder(path);
   touched_.insert(path);  // its time before the run is none
-  record_.changes.push_back({Change::Kind::kFolderMade, path});
+  record_.Add(Change::Kind::kFolderMade, path);
 }
 
 void RecordingFileSystem::RemoveFolder(const std::string& path) {
   Touch(path);
   TouchFolder(path);
   FileSystemWrapper::RemoveFolder(path);
-  record_.changes.push_back({Change::Kind::kFolderRemoved, path});
+  record_.Add(Change::Kind::kFolderRemoved, path);
 }
 
 void RecordingFileSystem::DeleteFile(const std::string& path) {
@@ -107,7 +137,7 @@ void RecordingFileSystem::ReplaceFile(const std::string& from, const std::string
   Touch(to);
   FileSystemWrapper::ReplaceFile(from, to);
   written_[to] = record_.changes.size();
-  record_.changes.push_back({Change::Kind::kFileWritten, to, "", identity});
+  record_.Add(Change::Kind::kFileWritten, to, {}, identity);
 }
 
 Outcome RecordingFileSystem::CopyFile(const std::string& from, const std::string& to) {

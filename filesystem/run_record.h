@@ -34,19 +34,24 @@ struct FileIdentity {
   }
 };
 
-// One change a run made, as it stood when it succeeded.
+// One change a run made, as it stood when it succeeded. Its paths are told
+// by the record that holds it (see RunRecord::PathOf): a run names a few
+// folders thousands of times, so each is kept once, and a change keeps
+// only its names.
 struct Change {
-  enum class Kind {
-    kFilePlaced,     // a file moved from `old_path` to `path`
-    kFolderMade,     // the folder `path` made
-    kFolderRemoved,  // the folder `path` removed (those below it come before it)
-    kFileWritten,    // a file of the run's own (the list file) written at `path`
+  enum class Kind : uint8_t {
+    kFilePlaced,     // a file moved from its old path to its path
+    kFolderMade,     // the folder at its path made
+    kFolderRemoved,  // the folder at its path removed (those below it come before it)
+    kFileWritten,    // a file of the run's own (the list file) written at its path
   };
   Kind kind;
-  std::string path;
-  std::string old_path;   // kFilePlaced only
-  FileIdentity identity;  // of the file at `path`: kFilePlaced, kFileWritten
-  bool settled = false;   // nothing is left to undo of it
+  bool settled = false;     // nothing is left to undo of it
+  uint32_t folder = 0;      // of its path, by place in the record's folders
+  uint32_t old_folder = 0;  // of its old path: kFilePlaced only
+  std::string name;
+  std::string old_name;
+  FileIdentity identity;  // of the file at its path: kFilePlaced, kFileWritten
 };
 
 // Every change of one run that succeeded, in the order made, whether the run
@@ -64,7 +69,19 @@ struct RunRecord {
   int stayed = 0;  // files an undo has left where they were, so far
   bool undone = false;
 
+  // Appends the change `kind` at `path` (from `old_path`, for a file placed).
+  Change& Add(Change::Kind kind, std::string_view path, std::string_view old_path = {},
+              const FileIdentity& identity = {});
+  std::string PathOf(const Change& change) const;
+  std::string OldPathOf(const Change& change) const;
+  const std::string& OldFolderOf(const Change& change) const { return folders_[change.old_folder]; }
   bool HasChanges() const;
+
+ private:
+  uint32_t FolderOf(std::string_view path);
+
+  std::vector<std::string> folders_;                     // every folder a change names, once
+  std::map<std::string, uint32_t, std::less<>> places_;  // the place of each in folders_
 };
 
 // Records into `record` each change that succeeds through it. What the

@@ -24,7 +24,7 @@ class Playback {
     for (int i = total; i-- > 0;) {
       Change& change = record_.changes[i];
       if (change.settled) continue;
-      if (progress) progress(total - 1 - i, total, change.path);
+      if (progress) progress(total - 1 - i, total, record_.PathOf(change));
       Revert(change);
       change.settled = true;
     }
@@ -36,31 +36,32 @@ class Playback {
 
  private:
   void Revert(const Change& change) {
+    const std::string path = record_.PathOf(change);
     switch (change.kind) {
       case Change::Kind::kFilePlaced:
-        return PutBack(change);
+        return PutBack(change, path);
       case Change::Kind::kFolderMade:
-        return RemoveIfEmpty(change.path);
+        return RemoveIfEmpty(path);
       case Change::Kind::kFolderRemoved:
-        return MakeAgain(change.path);
+        return MakeAgain(path);
       case Change::Kind::kFileWritten:
-        if (IsUnchanged(change)) operations_.DeleteFile(change.path);
+        if (IsUnchanged(change, path)) operations_.DeleteFile(path);
         return;
     }
   }
 
-  bool IsUnchanged(const Change& change) {
-    std::optional<EntryInfo> there = fs_->Inspect(change.path);
+  bool IsUnchanged(const Change& change, const std::string& path) {
+    std::optional<EntryInfo> there = fs_->Inspect(path);
     return there && change.identity.Matches(*there);
   }
 
-  void PutBack(const Change& change) {
-    const std::string folder(ParentOf(change.old_path));
-    if (!IsUnchanged(change) || !IsFolderThere(folder)) {
+  void PutBack(const Change& change, const std::string& path) {
+    const std::string& folder = record_.OldFolderOf(change);
+    if (!IsUnchanged(change, path) || !IsFolderThere(folder)) {
       ++record_.stayed;
       return;
     }
-    operations_.MoveInto(change.path, folder, std::string(NameOf(change.old_path)));
+    operations_.MoveInto(path, folder, change.old_name);
   }
 
   // Looked at once: thousands of files go back into one folder, and only

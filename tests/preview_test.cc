@@ -27,19 +27,18 @@ std::string In(const std::string& relative) {
 }
 
 RunRecord Record(int files, int made, int removed) {
-  RunRecord record{.folder = kFolder};
-  for (int i = 0; i < made; ++i) {
-    record.changes.push_back({Change::Kind::kFolderMade, In("m" + std::to_string(i))});
-  }
+  RunRecord record;
+  record.folder = kFolder;
+  for (int i = 0; i < made; ++i) record.Add(Change::Kind::kFolderMade, In("m" + std::to_string(i)));
   for (int i = 0; i < files; ++i) {
     std::string name = "f" + std::to_string(i);
-    record.changes.push_back({Change::Kind::kFilePlaced, In("sub/" + name), In(name)});
+    record.Add(Change::Kind::kFilePlaced, In("sub/" + name), In(name));
   }
   for (int i = 0; i < removed; ++i) {
-    record.changes.push_back({Change::Kind::kFolderRemoved, In("r" + std::to_string(i))});
+    record.Add(Change::Kind::kFolderRemoved, In("r" + std::to_string(i)));
   }
-  record.changes.push_back({Change::Kind::kFileWritten, In("579978.txt")});
-  record.changes.back().settled = true;  // written and removed again
+  // Written and removed again.
+  record.Add(Change::Kind::kFileWritten, In("579978.txt")).settled = true;
   return record;
 }
 
@@ -70,8 +69,8 @@ TEST(PreviewTest, ASimulationThatKeepsOnlyTheFirstMovesCountsTheRestAlike) {
   EXPECT_EQ(cut->placed_untold, 3);
   ASSERT_EQ(cut->changes.size() + 3, whole->changes.size());
   for (size_t i = 0; i < cut->changes.size(); ++i) {
-    EXPECT_EQ(cut->changes[i].path, whole->changes[i].path);
-    EXPECT_EQ(cut->changes[i].old_path, whole->changes[i].old_path);
+    EXPECT_EQ(cut->PathOf(cut->changes[i]), whole->PathOf(whole->changes[i]));
+    EXPECT_EQ(cut->OldPathOf(cut->changes[i]), whole->OldPathOf(whole->changes[i]));
   }
   EXPECT_EQ(PreviewOf(kSortByExtension, *cut).summary, PreviewOf(kSortByExtension, *whole).summary);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "commands/commands.h"
+#include "filesystem/names.h"
 #include "filesystem/run_record.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
@@ -81,6 +82,24 @@ TEST(HistoryTest, UndoesTheLatestRunThatChangedAnythingThenTheOneBefore) {
 
 // The record tells a file by what the run last looked at, and never by a
 // look older than a change to that name: the file there may be another.
+// A record keeps each folder once and a name a change: every path comes
+// back as it was given, at a volume's root too.
+TEST(RunRecordTest, TellsEveryPathAsItWasGiven) {
+#ifdef _WIN32
+  const std::string root = "C:\\", folder = "C:\\d\\jpg";
+#else
+  const std::string root = "/", folder = "/d/jpg";
+#endif
+  const std::string placed = folder + kPathSeparator + "a.jpg", old = root + "a.jpg";
+  RunRecord record;
+  record.Add(Change::Kind::kFolderMade, folder);
+  const Change& change = record.Add(Change::Kind::kFilePlaced, placed, old);
+  EXPECT_EQ(record.PathOf(record.changes[0]), folder);
+  EXPECT_EQ(record.PathOf(change), placed);
+  EXPECT_EQ(record.OldPathOf(change), old);
+  EXPECT_EQ(record.OldFolderOf(change), root);
+}
+
 TEST(RecordingFileSystemTest, TellsAFileByTheLastLookOnlyUntilItsNameChanges) {
   TempFolder folder;
   PutFile(folder / "a.txt", "a");

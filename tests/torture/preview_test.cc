@@ -46,7 +46,8 @@ using Changes = std::vector<std::tuple<int, std::string, std::string, bool>>;
 Changes Of(const RunRecord& record) {
   Changes changes;
   for (const Change& c : record.changes) {
-    changes.emplace_back(static_cast<int>(c.kind), c.old_path, c.path, c.settled);
+    std::string old_path = c.kind == Change::Kind::kFilePlaced ? record.OldPathOf(c) : "";
+    changes.emplace_back(static_cast<int>(c.kind), old_path, record.PathOf(c), c.settled);
   }
   return changes;
 }
