@@ -143,10 +143,11 @@ void FolderListing::SetInfo(uint32_t place, const EntryInfo& info) {
   infos_.push_back(info);
 }
 
-uint32_t FolderListing::Add(Entry entry, const std::optional<EntryInfo>& info) {
-  std::string key = FoldCase(entry.name);
+uint32_t FolderListing::Add(Entry entry, const std::optional<EntryInfo>& info,
+                            std::optional<std::string> key) {
+  if (!key) key = FoldCase(entry.name);
   auto place = static_cast<uint32_t>(entries_.size());
-  entries_.push_back({std::move(entry), std::move(key)});
+  entries_.push_back({std::move(entry), std::move(*key)});
   if (info) SetInfo(place, *info);
   Index(place);
   added_.push_back(place);

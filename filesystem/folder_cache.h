@@ -83,8 +83,10 @@ class FolderListing {
   // REQUIRES: the entry at `place` has no details yet.
   void SetInfo(uint32_t place, const EntryInfo& info);
 
-  // REQUIRES: no entry bears exactly this name. Answers its place.
-  uint32_t Add(Entry entry, const std::optional<EntryInfo>& info = std::nullopt);
+  // REQUIRES: no entry bears exactly this name; `key`, where given, is the
+  // name folded (an entry moved in keeps the key it had). Answers its place.
+  uint32_t Add(Entry entry, const std::optional<EntryInfo>& info = std::nullopt,
+               std::optional<std::string> key = std::nullopt);
   void Remove(uint32_t place);
 
   // Where the search for a free numbered variant of `name` may start: no

@@ -150,8 +150,13 @@ Outcome FileOperations::Move(const ResolvedPath& source, const std::string& targ
     throw;
   }
   if (outcome != Outcome::kDone) return outcome;
+  std::string name(NameOf(target));
+  std::optional<std::string> key;
+  if (source.place && source.listing->At(*source.place).entry.name == name) {
+    key = source.listing->At(*source.place).key;  // the same name folds alike
+  }
   Forget(source);
-  listing.Add({std::string(NameOf(target)), EntryKind::kFile, source.is_link}, carried);
+  listing.Add({std::move(name), EntryKind::kFile, source.is_link}, carried, std::move(key));
   return Outcome::kDone;
 }
 
