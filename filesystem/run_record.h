@@ -57,7 +57,8 @@ struct Change {
 // Every change of one run that succeeded, in the order made, whether the run
 // completed or not; and the modification times of the folders it changed, as
 // they were before it changed them first.
-struct RunRecord {
+class RunRecord {
+ public:
   std::string folder;  // the run's folder
   // A change a file: grown in blocks, as doubling a whole array of them holds
   // the old and the new at once, which made the peak of a large run.
