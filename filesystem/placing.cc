@@ -152,8 +152,9 @@ Outcome FileOperations::Move(const ResolvedPath& source, const std::string& targ
   if (outcome != Outcome::kDone) return outcome;
   std::string name(NameOf(target));
   std::optional<std::string> key;
-  if (source.place && source.listing->At(*source.place).entry.name == name) {
-    key = source.listing->At(*source.place).key;  // the same name folds alike
+  if (source.place) {
+    const CachedEntry& left = source.listing->At(*source.place);
+    if (left.entry.name == name) key = left.key;  // the same name folds alike
   }
   Forget(source);
   listing.Add({std::move(name), EntryKind::kFile, source.is_link}, carried, std::move(key));

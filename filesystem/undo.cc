@@ -24,8 +24,9 @@ class Playback {
     for (int i = total; i-- > 0;) {
       Change& change = record_.changes[i];
       if (change.settled) continue;
-      if (progress) progress(total - 1 - i, total, record_.PathOf(change));
-      Revert(change);
+      const std::string path = record_.PathOf(change);
+      if (progress) progress(total - 1 - i, total, path);
+      Revert(change, path);
       change.settled = true;
     }
     for (const auto& [folder, time] : record_.folder_times) {
@@ -35,8 +36,7 @@ class Playback {
   }
 
  private:
-  void Revert(const Change& change) {
-    const std::string path = record_.PathOf(change);
+  void Revert(const Change& change, const std::string& path) {
     switch (change.kind) {
       case Change::Kind::kFilePlaced:
         return PutBack(change, path);
