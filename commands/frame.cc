@@ -1,13 +1,10 @@
 #include "commands/frame.h"
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <new>
 #include <optional>
 #include <utility>
 
+#include "commands/heap.h"
 #include "filesystem/failure.h"
 #include "filesystem/names.h"
 #include "filesystem/overlay_file_system.h"
@@ -33,20 +30,6 @@ struct Stop {
   int number;
   std::string path;  // the file it concerns, or empty
 };
-
-// A run's listings, its file list and their sort keys are a few large
-// blocks, made and let go within the run. The allocator keeps their pages
-// for the next block rather than handing each back to the system, which
-// would fault every page in afresh: on a large folder that costs as much as
-// a tenth of the renames.
-void KeepLargeBlocksInTheHeap() {
-#ifdef __GLIBC__
-  [[maybe_unused]] static const bool kept = [] {
-    constexpr int kLargest = 32 << 20;  // the most glibc takes
-    return mallopt(M_MMAP_THRESHOLD, kLargest) == 1 && mallopt(M_TRIM_THRESHOLD, 2 * kLargest) == 1;
-  }();
-#endif
-}
 
 std::string Filled(std::string_view text, std::string_view value) {
   size_t at = text.find('%');
@@ -167,7 +150,7 @@ Preview PreviewOf(const Command& command, const RunRecord& record) {
 }
 
 void RunCommand(const Command& command, Host& host, FileSystem* fs, History* history) {
-  KeepLargeBlocksInTheHeap();
+  PrepareHeapForRuns();
   // What the preview reads of the files (the pictures' sizes) serves the
   // run it confirms, for every file unchanged by then.
   KeptReadings kept;

@@ -251,7 +251,8 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   path.reserve(folder.size() + 1 + name.size());
   path.append(folder);
   if (!IsPathSeparator(path.back())) path += kPathSeparator;
-  return path.append(name);
+  path.append(name);
+  return path;  // returned by name: the reference append gives back would be copied
 }
 
 std::string NumberedName(std::string_view name, int n) {
