@@ -33,9 +33,11 @@ bool KeepLargeBlocksInTheHeap() {
 // give, the advice is refused and the pages come one by one, as before.
 void AskForHugePages() {
   const uintptr_t before = reinterpret_cast<uintptr_t>(sbrk(0));
-  // A block larger than the heap's free top makes the heap grow by the
-  // padding; freed, it leaves that room at the top for the runs. Held in a
-  // volatile, so that the compiler keeps the pair of calls.
+  // A block larger than the heap's free top, as early in a process, makes
+  // the heap grow by the padding; freed, it leaves that room at the top for
+  // the runs. Where the top holds the block already, nothing grows, nothing
+  // is advised, and the pages come one by one. Held in a volatile, so that
+  // the compiler keeps the pair of calls.
   void* volatile block = malloc(1 << 20);
   free(block);
   const uintptr_t after = reinterpret_cast<uintptr_t>(sbrk(0));
