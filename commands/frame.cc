@@ -162,9 +162,13 @@ void RunCommand(const Command& command, Host& host, FileSystem* fs, History* his
   if (!host.ConfirmRun(command.prompt, kConfirmTitle, preview)) return;
   int moved = 0;
   RunRecord record;
-  RecordingFileSystem recording(fs, record);
-  std::optional<Stop> stop =
-      Work(command, host, history ? &recording : fs, moved, {nullptr, &kept});
+  std::optional<Stop> stop;
+  {
+    // Complete only once gone: what tells the files apart may be looked at
+    // while the run goes on.
+    RecordingFileSystem recording(fs, record, history != nullptr);
+    stop = Work(command, host, history ? &recording : fs, moved, {nullptr, &kept});
+  }
   // Kept however the run ended, so that Ctrl+Z undoes what a stopped run did.
   const bool undoable = history != nullptr && history->Keep(std::move(record));
   if (stop && stop->number == command.reported_number) return host.Report(kCheckPathText);

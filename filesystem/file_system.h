@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace varnelo {
@@ -141,10 +142,50 @@ class FileSystem {
   // so that a folder made again, or changed and changed back, tells the time
   // it told before.
   virtual void SetModificationTime(const std::string& path, struct timespec mtime) = 0;
+
+  // Looks at many paths, given one by one, each answered once by its place
+  // (the number of paths given before it).
+  class Looks {
+   public:
+    virtual ~Looks() = default;
+    virtual void Add(std::string path) = 0;
+    // What Inspect answers for the path at `place`, as it stood at some moment
+    // between its Add and this call: where looks are taken ahead, a change
+    // made meanwhile may be missed, so a caller looks again (Inspect) where
+    // the answer would let it change what it has changed itself. Throws what
+    // Inspect throws.
+    // REQUIRES: `place` was added, and is asked for once.
+    virtual std::optional<EntryInfo> At(size_t place) = 0;
+    // Whether the looks are taken ahead of their asking, on a thread of
+    // their own; else each is taken when asked for, through Inspect.
+    virtual bool Ahead() const { return false; }
+  };
+  // Looks for a caller that knows ahead which paths it will look at, so that
+  // the looks may cost it nothing while it changes others. By default each is
+  // taken when asked for; this machine's file system takes them ahead.
+  // REQUIRES: the answer is let go before this object.
+  virtual std::unique_ptr<Looks> MakeLooks();
 };
 
+// Looks taken when asked for, through `fs`'s Inspect, in the caller's thread.
+class LooksWhenAsked : public FileSystem::Looks {
+ public:
+  explicit LooksWhenAsked(FileSystem* fs) : fs_(fs) {}
+  void Add(std::string path) override { paths_.push_back(std::move(path)); }
+  std::optional<EntryInfo> At(size_t place) override { return fs_->Inspect(paths_[place]); }
+
+ private:
+  FileSystem* fs_;
+  std::vector<std::string> paths_;
+};
+
+inline std::unique_ptr<FileSystem::Looks> FileSystem::MakeLooks() {
+  return std::make_unique<LooksWhenAsked>(this);
+}
+
 // Forwards every call to another instance, so that a test needs to override
-// only the operation it changes.
+// only the operation it changes. Its looks are taken when asked for, through
+// its own Inspect, so that one overriding Inspect sees them all, in order.
 class FileSystemWrapper : public FileSystem {
  public:
   explicit FileSystemWrapper(FileSystem* target) : target_(target) {}
@@ -180,6 +221,9 @@ class FileSystemWrapper : public FileSystem {
   void SetModificationTime(const std::string& path, struct timespec mtime) override {
     target_->SetModificationTime(path, mtime);
   }
+
+ protected:
+  FileSystem* target() const { return target_; }
 
  private:
   FileSystem* target_;

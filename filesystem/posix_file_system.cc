@@ -12,6 +12,7 @@
 
 #include "filesystem/failure.h"
 #include "filesystem/file_system.h"
+#include "filesystem/looks_ahead.h"
 
 namespace varnelo {
 namespace {
@@ -66,6 +67,15 @@ EntryInfo InfoOf(Where where, const struct stat& info) {
           info.st_ino,
           info.st_nlink,
           static_cast<uint64_t>(info.st_size)};
+}
+
+std::optional<EntryInfo> LookAt(Where where, const std::string& path) {
+  struct stat info;
+  if (fstatat(where.folder, where.path, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    Fail("inspect " + path);
+  }
+  return InfoOf(where, info);
 }
 
 class FileDescriptor {
@@ -236,13 +246,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::optional<EntryInfo> Inspect(const std::string& path) override {
-    Where where = At(path);
-    struct stat info;
-    if (fstatat(where.folder, where.path, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-      Fail("inspect " + path);
-    }
-    return InfoOf(where, info);
+    return LookAt(At(path), path);
+  }
+
+  // Taken from the root, not from a held folder: the thread looking ahead
+  // may outlive the holding.
+  std::unique_ptr<Looks> MakeLooks() override {
+    return std::make_unique<LooksAhead>([](const std::string& path) {
+      return LookAt({AT_FDCWD, path.c_str()}, path);
+    });
   }
 
   void MakeFolder(const std::string& path) override {

@@ -41,6 +41,57 @@ bool RunRecord::HasChanges() const {
   return std::any_of(changes.begin(), changes.end(), [](const Change& c) { return !c.settled; });
 }
 
+namespace {
+
+// Looks asked for further back than this are settled: by then the thread
+// has long taken them, and the record's memory stays bounded.
+constexpr size_t kMostWaiting = 512;
+
+}  // namespace
+
+LaterIdentities::LaterIdentities(FileSystem* fs, RunRecord& record, bool wanted)
+    : record_(record), looks_(wanted ? fs->MakeLooks() : nullptr) {}
+
+LaterIdentities::~LaterIdentities() {
+  for (size_t place = first_; place < first_ + asked_.size(); ++place) {
+    try {
+      SettleAt(place);
+    } catch (const std::exception&) {
+      // Told apart by nothing: an undo leaves the file where the run put it.
+    }
+  }
+}
+
+void LaterIdentities::Ask(const std::string& path, size_t change) {
+  looks_->Add(path);
+  const Asked& asked = asked_.emplace_back(Asked{path, change});
+  waiting_.emplace(asked.path, first_ + asked_.size() - 1);
+  if (asked_.size() > kMostWaiting) {
+    SettleAt(first_);
+    asked_.pop_front();
+    ++first_;
+  }
+}
+
+std::optional<FileIdentity> LaterIdentities::Settle(std::string_view path) {
+  if (waiting_.empty()) return std::nullopt;
+  auto found = waiting_.find(path);
+  if (found == waiting_.end()) return std::nullopt;
+  return SettleAt(found->second);
+}
+
+std::optional<FileIdentity> LaterIdentities::SettleAt(size_t place) {
+  Asked& asked = asked_[place - first_];
+  if (asked.settled) return std::nullopt;
+  asked.settled = true;
+  waiting_.erase(asked.path);
+  std::optional<EntryInfo> info = looks_->At(place);
+  if (!info) return std::nullopt;
+  FileIdentity identity = FileIdentity::Of(*info);
+  record_.changes[asked.change].identity = identity;
+  return identity;
+}
+
 std::unique_ptr<FileSystem::Anchor> RecordingFileSystem::WorkBelow(const std::string& folder) {
   if (record_.folder.empty()) record_.folder = folder;
   return FileSystemWrapper::WorkBelow(folder);
@@ -58,6 +109,7 @@ std::optional<EntryInfo> RecordingFileSystem::Inspect(const std::string& path) {
 
 void RecordingFileSystem::Touch(std::string_view path) {
   looked_.reset();
+  later_.Settle(path);
   if (playable_) TouchFolder(ParentOf(path));
 }
 
@@ -70,21 +122,27 @@ void RecordingFileSystem::TouchFolder(std::string_view folder) {
   }
 }
 
-FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
-  if (!playable_) return {};
+std::optional<FileIdentity> RecordingFileSystem::KnownIdentityOf(const std::string& path) {
+  if (!playable_) return FileIdentity{};
   if (looked_ && looked_->first == path) return FileIdentity::Of(looked_->second);
+  return later_.Settle(path);  // placed by this run, and moved on now
+}
+
+FileIdentity RecordingFileSystem::IdentityOf(const std::string& path) {
+  if (std::optional<FileIdentity> known = KnownIdentityOf(path)) return *known;
   std::optional<EntryInfo> info = FileSystemWrapper::Inspect(path);
   if (!info) throw Failure(kFileNotFound, "no file " + path, path);
   return FileIdentity::Of(*info);
 }
 
-void RecordingFileSystem::Placed(const std::string& path, const std::string& old_path,
+bool RecordingFileSystem::Placed(const std::string& path, const std::string& old_path,
                                  const FileIdentity& identity) {
   if (placed_++ >= most_placed_) {
     ++record_.placed_untold;
-    return;
+    return false;
   }
   record_.Add(Change::Kind::kFilePlaced, path, old_path, identity);
+  return true;
 }
 
 void RecordingFileSystem::MakeFolder(const std::string& path) {
@@ -118,16 +176,20 @@ void RecordingFileSystem::DeleteFile(const std::string& path) {
 }
 
 Outcome RecordingFileSystem::Rename(const std::string& from, const std::string& to) {
-  FileIdentity identity = IdentityOf(from);  // a rename keeps it
+  // A rename keeps what tells the file apart: known, or looked at before the
+  // rename, or where looks are taken ahead, just after it.
+  auto copy = copying_.find(from);
+  std::optional<FileIdentity> identity = KnownIdentityOf(from);
+  if (!identity && (copy != copying_.end() || !later_.Ahead())) identity = IdentityOf(from);
   Touch(from);
   Touch(to);
   Outcome outcome = FileSystemWrapper::Rename(from, to);
   if (outcome != Outcome::kDone) return outcome;
-  if (auto copy = copying_.find(from); copy != copying_.end()) {
-    copied_[copy->second] = {to, identity};
+  if (copy != copying_.end()) {
+    copied_[copy->second] = {to, *identity};
     copying_.erase(copy);
-  } else {
-    Placed(to, from, identity);
+  } else if (Placed(to, from, identity.value_or(FileIdentity{})) && !identity) {
+    later_.Ask(to, record_.changes.size() - 1);
   }
   return outcome;
 }

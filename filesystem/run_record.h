@@ -5,10 +5,12 @@
 #include <ctime>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -85,6 +87,43 @@ class RunRecord {
   std::map<std::string, uint32_t, std::less<>> places_;  // the place of each in folders_
 };
 
+// What tells apart the files a run has placed, looked at just after each
+// move by looks taken ahead, so that the run waits on none of them. A look
+// is settled before the run changes its path again (the file is still the
+// one placed there), and every look left when this object goes. One that
+// finds nothing, as where the file was moved away meanwhile by another
+// program, leaves the file told apart by nothing: an undo leaves it be.
+class LaterIdentities {
+ public:
+  LaterIdentities(FileSystem* fs, RunRecord& record, bool wanted);
+  ~LaterIdentities();
+  LaterIdentities(const LaterIdentities&) = delete;
+  LaterIdentities& operator=(const LaterIdentities&) = delete;
+
+  // Whether the looks are taken ahead; if not, nothing is ever asked of this.
+  bool Ahead() const { return looks_ && looks_->Ahead(); }
+  // Looks at `path`, where the run placed the file of change number `change`.
+  // REQUIRES: Ahead(), and nothing asked for at `path` is still unsettled.
+  void Ask(const std::string& path, size_t change);
+  // Settles the look at `path`, if one is waiting: what tells apart the file
+  // placed there, and there still.
+  std::optional<FileIdentity> Settle(std::string_view path);
+
+ private:
+  struct Asked {
+    std::string path;
+    size_t change;
+    bool settled = false;
+  };
+  std::optional<FileIdentity> SettleAt(size_t place);
+
+  RunRecord& record_;
+  std::unique_ptr<FileSystem::Looks> looks_;
+  std::deque<Asked> asked_;  // by place, from first_ on; at most a few thousand
+  size_t first_ = 0;
+  std::unordered_map<std::string_view, size_t> waiting_;  // path -> place, of those unsettled
+};
+
 // Records into `record` each change that succeeds through it. What the
 // record needs to know of a file is looked up before the change: a failure
 // of the look is then one of the change itself, and nothing changed goes
@@ -101,7 +140,8 @@ class RecordingFileSystem : public FileSystemWrapper {
       : FileSystemWrapper(target),
         record_(record),
         playable_(playable),
-        most_placed_(playable ? SIZE_MAX : most_placed) {}
+        most_placed_(playable ? SIZE_MAX : most_placed),
+        later_(target, record, playable) {}
 
   std::unique_ptr<Anchor> WorkBelow(const std::string& folder) override;
   std::optional<EntryInfo> Inspect(const std::string& path) override;
@@ -118,8 +158,10 @@ class RecordingFileSystem : public FileSystemWrapper {
   // holding it before its first change, and forgets the last look.
   void Touch(std::string_view path);
   void TouchFolder(std::string_view folder);
+  std::optional<FileIdentity> KnownIdentityOf(const std::string& path);
   FileIdentity IdentityOf(const std::string& path);
-  void Placed(const std::string& path, const std::string& old_path, const FileIdentity& identity);
+  // Whether the change was kept in the record (else only counted).
+  bool Placed(const std::string& path, const std::string& old_path, const FileIdentity& identity);
 
   RunRecord& record_;
   bool playable_;
@@ -135,6 +177,7 @@ class RecordingFileSystem : public FileSystemWrapper {
   // (its time, its size) just before it moves it, and the record then needs
   // no second look to tell the file apart.
   std::optional<std::pair<std::string, EntryInfo>> looked_;
+  LaterIdentities later_;  // last: settles its looks into the record while the rest stands
 };
 
 }  // namespace varnelo

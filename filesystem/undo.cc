@@ -1,6 +1,8 @@
 #include "filesystem/undo.h"
 
+#include <memory>
 #include <set>
+#include <unordered_set>
 
 #include "filesystem/failure.h"
 #include "filesystem/file_operations.h"
@@ -21,6 +23,12 @@ class Playback {
   void Run(const UndoProgress& progress) {
     operations_.SweepLeftovers();
     const int total = static_cast<int>(record_.changes.size());
+    for (int i = total; i-- > 0;) {
+      const Change& change = record_.changes[i];
+      if (!change.settled && change.kind == Change::Kind::kFilePlaced) {
+        looks_->Add(record_.PathOf(change));
+      }
+    }
     for (int i = total; i-- > 0;) {
       Change& change = record_.changes[i];
       if (change.settled) continue;
@@ -57,11 +65,23 @@ class Playback {
 
   void PutBack(const Change& change, const std::string& path) {
     const std::string& folder = record_.OldFolderOf(change);
-    if (!IsUnchanged(change, path) || !IsFolderThere(folder)) {
+    if (!IsWhereLeft(change, path) || !IsFolderThere(folder)) {
       ++record_.stayed;
       return;
     }
     operations_.MoveInto(path, folder, change.old_name);
+    moved_.insert(change.identity.inode);
+  }
+
+  // A look taken ahead is trusted only to find the file as the run left it,
+  // and only for a file not moved since by this undo: anything else it told
+  // may have been changed by this undo since, and is looked at again.
+  bool IsWhereLeft(const Change& change, const std::string& path) {
+    std::optional<EntryInfo> seen = looks_->At(next_look_++);
+    const bool trusted =
+        seen && change.identity.Matches(*seen) && !moved_.contains(change.identity.inode);
+    if (looks_->Ahead() && !trusted) seen = fs_->Inspect(path);
+    return seen && change.identity.Matches(*seen);
   }
 
   // Looked at once: thousands of files go back into one folder, and only
@@ -92,6 +112,10 @@ class Playback {
   FileSystem* fs_;
   FileOperations operations_;
   std::set<std::string> folders_;  // known to stand
+  // Of every file to put back, in the order put back.
+  std::unique_ptr<FileSystem::Looks> looks_ = fs_->MakeLooks();
+  size_t next_look_ = 0;
+  std::unordered_set<uint64_t> moved_;  // by inode: the files this undo has put back
 };
 
 }  // namespace

@@ -1,12 +1,18 @@
-// What an undo does where the folder has changed since the run.
+// What an undo does where the folder has changed since the run, and the
+// looks taken ahead that the record and the undo rely on.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "commands/commands.h"
+#include "filesystem/failure.h"
 #include "filesystem/names.h"
 #include "filesystem/run_record.h"
+#include "filesystem/undo.h"
 #include "tests/support/scripted_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -116,6 +122,101 @@ TEST(RecordingFileSystemTest, TellsAFileByTheLastLookOnlyUntilItsNameChanges) {
   ASSERT_EQ(record.changes.size(), 3u);
   EXPECT_TRUE(record.changes[1].identity.Matches(*moved));
   EXPECT_TRUE(record.changes[2].identity.Matches(*moved));
+}
+
+TEST(UndoTest, ARunOfManyFilesIsUndoneWhole) {
+  TempFolder folder;
+  Files files;
+  for (int i = 0; i < 700; ++i) {
+    const std::string name = "f" + std::to_string(i) + (i % 2 ? ".txt" : ".jpg");
+    PutFile(folder / name, name);
+    files[name] = name;
+  }
+  History history;
+  ScriptedHost host(folder.path());
+  RunCommand(kSortByExtension, host, FileSystem::Default(), &history);
+  UndoLatest(history, host, FileSystem::Default());
+  EXPECT_EQ(host.boxes.back(), "|撤销已完成!!");
+  EXPECT_EQ(Tree(folder.path()), files);
+}
+
+// Every look taken as it is added: as far ahead of its asking as a look can
+// be, so that whatever has changed since is seen only by looking again.
+// Where told, a user drops a file just after the first rename.
+class LooksAtOnce : public FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  std::unique_ptr<Looks> MakeLooks() override { return std::make_unique<Taken>(this); }
+  Outcome Rename(const std::string& from, const std::string& to) override {
+    Outcome outcome = FileSystemWrapper::Rename(from, to);
+    if (!dropped.empty()) PutFile(std::exchange(dropped, {}), "dropped");
+    return outcome;
+  }
+  std::string dropped;
+
+ private:
+  class Taken : public Looks {
+   public:
+    explicit Taken(FileSystem* fs) : fs_(fs) {}
+    void Add(std::string path) override { seen_.push_back(fs_->Inspect(path)); }
+    std::optional<EntryInfo> At(size_t place) override { return seen_[place]; }
+    bool Ahead() const override { return true; }
+
+   private:
+    FileSystem* fs_;
+    std::vector<std::optional<EntryInfo>> seen_;
+  };
+};
+
+TEST(UndoTest, AFileMovedOnAndBackByTheRunReturnsThroughEveryMoveWhereTheLooksAreOld) {
+  TempFolder folder;
+  PutFile(folder / "a.txt", "a");
+  MakeFolders(folder / "p");
+  MakeFolders(folder / "q");
+  RunRecord record;
+  record.folder = folder.path();
+  {
+    RecordingFileSystem recording(FileSystem::Default(), record);
+    ASSERT_EQ(recording.Rename(folder / "a.txt", folder / "p/a.txt"), Outcome::kDone);
+    ASSERT_EQ(recording.Rename(folder / "p/a.txt", folder / "q/a.txt"), Outcome::kDone);
+    ASSERT_EQ(recording.Rename(folder / "q/a.txt", folder / "p/a.txt"), Outcome::kDone);
+  }
+  LooksAtOnce old_looks(FileSystem::Default());
+  EXPECT_EQ(Undo(record, &old_looks, nullptr), 0);
+  EXPECT_EQ(Tree(folder.path()), (Files{{"a.txt", "a"}, {"p", "/"}, {"q", "/"}}));
+
+  // Again, with a file dropped where the first step of the undo took it
+  // from: it is not the file, whatever the look before told of that name.
+  record.undone = false;
+  for (Change& change : record.changes) change.settled = false;
+  ASSERT_EQ(FileSystem::Default()->Rename(folder / "a.txt", folder / "p/a.txt"), Outcome::kDone);
+  old_looks.dropped = folder / "p/a.txt";
+  EXPECT_EQ(Undo(record, &old_looks, nullptr), 1);
+  EXPECT_EQ(Tree(folder.path()),
+            (Files{{"p", "/"}, {"p/a.txt", "dropped"}, {"p/a (2).txt", "a"}, {"q", "/"}}));
+}
+
+TEST(LooksTest, AnswerAsInspectInAnyOrderAndFailWhereAskedFor) {
+  TempFolder folder;
+  PutFile(folder / "a.txt", "a");
+  MakeFolders(folder / "d");
+  FileSystem* fs = FileSystem::Default();
+  std::vector<std::string> paths = {folder / "a.txt", folder / "d", folder / "none",
+                                    folder / "a.txt/none"};
+  std::unique_ptr<FileSystem::Looks> looks = fs->MakeLooks();
+  for (const std::string& path : paths) looks->Add(path);
+  for (size_t place = paths.size(); place-- > 0;) {
+    std::optional<EntryInfo> seen = looks->At(place), now = fs->Inspect(paths[place]);
+    ASSERT_EQ(seen.has_value(), now.has_value()) << paths[place];
+    if (!seen) continue;
+    EXPECT_EQ(seen->kind, now->kind) << paths[place];
+    EXPECT_EQ(seen->inode, now->inode) << paths[place];
+  }
+#ifndef _WIN32
+  looks->Add(folder / std::string(300, 'n'));  // longer than a name may be
+  EXPECT_THROW(looks->At(paths.size()), Failure);
+#endif
+  for (int i = 0; i < 200; ++i) looks->Add(paths[0]);  // never asked for: let go unasked
 }
 
 }  // namespace
