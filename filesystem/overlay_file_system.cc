@@ -80,12 +80,12 @@ OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view path) {
 
 OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view folder_path,
                                                  std::string_view name) {
-  const Folder* folder = KnownFolder(folder_path);
+  Folder* folder = KnownFolder(folder_path);
   if (folder == nullptr) return {false, nullptr, nullptr, 0};
   const Folder& known = *folder;
   // A listed entry that still stands has no change known of it.
   if (std::optional<uint32_t> place = known.PlaceOf(name); place && !known.gone[*place]) {
-    return {true, nullptr, &known.listed[*place], known.device};
+    return {true, nullptr, &known.listed[*place], known.device, folder};
   }
   auto changed = known.changed.find(name);
   if (changed != known.changed.end()) {
@@ -96,10 +96,36 @@ OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view folder_path,
 
 std::optional<EntryInfo> OverlayFileSystem::Inspect(const std::string& path) {
   Known known = Find(path);
-  if (!known.known || known.listed != nullptr) return disk_->Inspect(path);
+  if (known.listed != nullptr) return LookAtListed(known, path);
+  if (!known.known) return disk_->Inspect(path);
   if (known.node == nullptr) return std::nullopt;
   if (!known.node->details) return disk_->Inspect(SourceOf(*known.node, path));
   return *known.node->details;
+}
+
+// The disk is never changed here, so a look taken ahead answers as well as
+// one taken now; asked again, it is taken again.
+std::optional<EntryInfo> OverlayFileSystem::LookAtListed(const Known& known,
+                                                         const std::string& path) {
+  Folder& folder = *known.folder;
+  const auto place = static_cast<size_t>(known.listed - folder.listed.data());
+  if (folder.looked.empty()) LookAhead(folder, ParentOf(path));
+  if (!folder.looks || folder.looked[place]) return disk_->Inspect(path);
+  folder.looked[place] = true;
+  return folder.looks->At(place);
+}
+
+// At the first look into a folder: a run that looks at one of its files
+// looks at them all, and one that looks at none pays nothing.
+void OverlayFileSystem::LookAhead(Folder& folder, std::string_view path) {
+  folder.looked.assign(folder.listed.size(), false);
+  // Fewer entries cost less than a thread to look at them.
+  constexpr size_t kLeastEntries = 1024;
+  if (folder.listed.size() < kLeastEntries) return;
+  std::unique_ptr<Looks> looks = disk_->MakeLooks();
+  if (!looks->Ahead()) return;
+  for (const Entry& entry : folder.listed) looks->Add(JoinPath(path, entry.name));
+  folder.looks = std::move(looks);
 }
 
 bool OverlayFileSystem::Exists(const std::string& path) {

@@ -71,7 +71,11 @@ class OverlayFileSystem : public FileSystem {
     uint64_t device = 0;  // of the folder itself, where it stands
     std::vector<Entry> listed;
     std::vector<bool> gone;  // by place in `listed`
-    PlaceTable index;        // places in `listed` by the hash of the name
+    // The disk's looks at the listed entries, taken ahead for a large
+    // folder, each answered once: a run looks at every file it moves.
+    std::unique_ptr<Looks> looks;
+    std::vector<bool> looked;  // by place in `listed`
+    PlaceTable index;          // places in `listed` by the hash of the name
     TextMap<std::optional<Node>> changed;
 
     void List(std::vector<Entry> entries, uint64_t folder_device);
@@ -90,11 +94,15 @@ class OverlayFileSystem : public FileSystem {
     bool known;
     const Node* node;
     const Entry* listed;
-    uint64_t device;  // of a listed entry
+    uint64_t device;           // of a listed entry
+    Folder* folder = nullptr;  // holding a listed entry
     bool exists() const { return node != nullptr || listed != nullptr; }
   };
 
   Known Find(std::string_view path);
+  // The disk's answer for `known`, a listed entry unchanged here, at `path`.
+  std::optional<EntryInfo> LookAtListed(const Known& known, const std::string& path);
+  void LookAhead(Folder& folder, std::string_view path);
   // What is known of the entry `name` of the folder `path`, asked about
   // the entry at `path`: a move asks about its two ends at every step, and
   // each path is taken apart once.

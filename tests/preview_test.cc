@@ -130,5 +130,29 @@ TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheCha
   EXPECT_EQ(Tree(folder.path()), before);
 }
 
+// A large folder's entries are looked at ahead of their asking: each is
+// answered as the disk has it, asked once or again, in any order.
+TEST(OverlayFileSystemTest, ALargeFoldersEntriesAnswerAsTheDiskHasThemAskedOnceOrAgain) {
+  TempFolder folder;
+  constexpr int kFiles = 1100;
+  for (int i = 0; i < kFiles; ++i)
+    PutFile(folder / ("f" + std::to_string(i)), std::string(i % 7, 'x'));
+  OverlayFileSystem overlay(FileSystem::Default());
+  ASSERT_EQ(overlay.ReadFolder(folder.path()).size(), size_t{kFiles});
+  overlay.DeleteFile(folder / "f5");
+  EXPECT_FALSE(overlay.Inspect(folder / "f5"));
+  for (int round = 0; round < 2; ++round) {
+    for (int i = kFiles; i-- > 0;) {
+      if (i == 5) continue;
+      const std::string path = folder / ("f" + std::to_string(i));
+      std::optional<EntryInfo> seen = overlay.Inspect(path),
+                               disk = FileSystem::Default()->Inspect(path);
+      ASSERT_TRUE(seen && disk) << path;
+      EXPECT_EQ(seen->inode, disk->inode) << path;
+      EXPECT_EQ(seen->size, disk->size) << path;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace varnelo::testing
