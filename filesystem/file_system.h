@@ -144,7 +144,7 @@ class FileSystem {
   virtual void SetModificationTime(const std::string& path, struct timespec mtime) = 0;
 
   // Looks at many paths, given one by one, each answered once by its place
-  // (the number of paths given before it).
+  // (the number of paths given before it), all on the thread that made it.
   class Looks {
    public:
     virtual ~Looks() = default;

@@ -29,11 +29,9 @@ void LooksAhead::Add(std::string path) {
 }
 
 std::optional<EntryInfo> LooksAhead::At(size_t place) {
-  Slot* slot;
-  {
-    std::lock_guard lock(mutex_);
-    slot = &slots_[place];
-  }
+  // Unlocked: the slots grow only in Add, on this same thread, and the
+  // thread looking ahead only reads them.
+  Slot* slot = &slots_[place];
   if (!LookIfFirst(*slot)) {
     for (uint8_t state; (state = slot->state.load(std::memory_order_acquire)) != kDone;) {
       slot->state.wait(state, std::memory_order_acquire);

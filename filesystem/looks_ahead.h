@@ -17,6 +17,7 @@ namespace varnelo {
 // Looks taken on a thread of its own, in the order the paths were added, so
 // that a caller busy with changes finds each answer waiting. A place asked
 // for before the thread came to it is looked at by the caller there and then.
+// REQUIRES: Add and At are called from one thread.
 class LooksAhead : public FileSystem::Looks {
  public:
   // REQUIRES: `look` may be called from any thread, with others at once.
