@@ -119,15 +119,16 @@ class LaterIdentities {
 
   RunRecord& record_;
   std::unique_ptr<FileSystem::Looks> looks_;
-  std::deque<Asked> asked_;  // by place, from first_ on; at most a few thousand
+  std::deque<Asked> asked_;  // by place, from first_ on; at most some hundreds
   size_t first_ = 0;
   std::unordered_map<std::string_view, size_t> waiting_;  // path -> place, of those unsettled
 };
 
 // Records into `record` each change that succeeds through it. What the
-// record needs to know of a file is looked up before the change: a failure
-// of the look is then one of the change itself, and nothing changed goes
-// unrecorded.
+// record needs to know of a file is looked up before the change, or where
+// looks are taken ahead, just after a rename (see LaterIdentities): a failure
+// of a look before is one of the change itself, a look after that finds
+// nothing leaves the file untold, and nothing changed goes unrecorded.
 class RecordingFileSystem : public FileSystemWrapper {
  public:
   // Without `playable`, the changes are recorded without what only a

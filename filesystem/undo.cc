@@ -78,10 +78,11 @@ class Playback {
   // may have been changed by this undo since, and is looked at again.
   bool IsWhereLeft(const Change& change, const std::string& path) {
     std::optional<EntryInfo> seen = looks_->At(next_look_++);
-    const bool trusted =
-        seen && change.identity.Matches(*seen) && !moved_.contains(change.identity.inode);
-    if (looks_->Ahead() && !trusted) seen = fs_->Inspect(path);
-    return seen && change.identity.Matches(*seen);
+    const bool unchanged = seen && change.identity.Matches(*seen);
+    if (!looks_->Ahead() || (unchanged && !moved_.contains(change.identity.inode))) {
+      return unchanged;
+    }
+    return IsUnchanged(change, path);
   }
 
   // Looked at once: thousands of files go back into one folder, and only
