@@ -12,7 +12,7 @@ constexpr size_t kBatch = 64;
 
 }  // namespace
 
-LooksAhead::LooksAhead(Look look) : look_(std::move(look)) {
+LooksAhead::LooksAhead(MakeLook make_look) : make_look_(std::move(make_look)) {
   try {
     worker_ = std::jthread([this](std::stop_token stop) { Work(stop); });
   } catch (const std::system_error&) {
@@ -24,6 +24,7 @@ LooksAhead::~LooksAhead() = default;
 
 void LooksAhead::Add(std::string path) {
   std::lock_guard lock(mutex_);
+  if (!look_) look_ = make_look_();
   slots_.emplace_back().path = std::move(path);
   if (slots_.size() - reached_ == kBatch) added_.notify_one();
 }

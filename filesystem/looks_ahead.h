@@ -22,7 +22,10 @@ class LooksAhead : public FileSystem::Looks {
  public:
   // REQUIRES: `look` may be called from any thread, with others at once.
   using Look = std::function<std::optional<EntryInfo>(const std::string& path)>;
-  explicit LooksAhead(Look look);
+  // Made at the first Add, on the caller's thread, so that the looks may be
+  // walked from what the caller holds open then.
+  using MakeLook = std::function<Look()>;
+  explicit LooksAhead(MakeLook make_look);
   ~LooksAhead() override;
 
   void Add(std::string path) override;
@@ -42,7 +45,8 @@ class LooksAhead : public FileSystem::Looks {
   // Looks at `slot` unless another thread has begun to; true when it did.
   bool LookIfFirst(Slot& slot) noexcept;
 
-  Look look_;
+  MakeLook make_look_;
+  Look look_;  // set at the first Add, under mutex_
   std::mutex mutex_;
   std::condition_variable_any added_;
   std::deque<Slot> slots_;  // grown under mutex_; a slot stays where it is

@@ -78,6 +78,13 @@ std::optional<EntryInfo> LookAt(Where where, const std::string& path) {
   return InfoOf(where, info);
 }
 
+// The part of `path` below the folder `prefix` (ending in a separator), or
+// nullptr.
+const char* Below(const std::string& prefix, const std::string& path) {
+  if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return nullptr;
+  return path.c_str() + prefix.size();
+}
+
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -249,11 +256,14 @@ class PosixFileSystem : public FileSystem {
     return LookAt(At(path), path);
   }
 
-  // Taken from the root, not from a held folder: the thread looking ahead
-  // may outlive the holding.
+  // Walked from the folders held at the first look, as Inspect walks them,
+  // each opened again for the looks alone: the thread looking ahead may
+  // outlive the holding.
   std::unique_ptr<Looks> MakeLooks() override {
-    return std::make_unique<LooksAhead>([](const std::string& path) {
-      return LookAt({AT_FDCWD, path.c_str()}, path);
+    return std::make_unique<LooksAhead>([this] {
+      return [held = std::make_shared<const HeldAgain>(held_)](const std::string& path) {
+        return LookAt(held->At(path), path);
+      };
     });
   }
 
@@ -363,13 +373,7 @@ class PosixFileSystem : public FileSystem {
       std::erase(fs_->held_, this);
       close(fd_);
     }
-    // The part of `path` below this folder, or nullptr.
-    const char* Below(const std::string& path) const {
-      if (path.size() <= prefix_.size() || path.compare(0, prefix_.size(), prefix_) != 0) {
-        return nullptr;
-      }
-      return path.c_str() + prefix_.size();
-    }
+    const std::string& prefix() const { return prefix_; }
     int fd() const { return fd_; }
 
    private:
@@ -378,9 +382,35 @@ class PosixFileSystem : public FileSystem {
     int fd_;
   };
 
+  // The folders held at one moment, each opened again, for as long as this
+  // object lasts.
+  class HeldAgain {
+   public:
+    explicit HeldAgain(const std::vector<const Held*>& held) {
+      for (const Held* folder : held) {
+        int fd = fcntl(folder->fd(), F_DUPFD_CLOEXEC, 0);
+        if (fd >= 0) folders_.emplace_back(folder->prefix(), fd);  // else walked from the root
+      }
+    }
+    ~HeldAgain() {
+      for (const auto& [prefix, fd] : folders_) close(fd);
+    }
+    HeldAgain(const HeldAgain&) = delete;
+    HeldAgain& operator=(const HeldAgain&) = delete;
+    Where At(const std::string& path) const {
+      for (const auto& [prefix, fd] : folders_) {
+        if (const char* below = Below(prefix, path)) return {fd, below};
+      }
+      return {AT_FDCWD, path.c_str()};
+    }
+
+   private:
+    std::vector<std::pair<std::string, int>> folders_;
+  };
+
   Where At(const std::string& path) const {
     for (const Held* held : held_) {
-      if (const char* below = held->Below(path)) return {held->fd(), below};
+      if (const char* below = Below(held->prefix(), path)) return {held->fd(), below};
     }
     return {AT_FDCWD, path.c_str()};
   }
