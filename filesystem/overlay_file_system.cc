@@ -45,7 +45,7 @@ void OverlayFileSystem::Folder::List(std::vector<Entry> entries, uint64_t folder
   stands = true;
   device = folder_device;
   // A name changed before the listing stands for what the change left there.
-  for (const auto& [name, node] : changed) Hide(name);
+  changed.ForEach([this](std::string_view name, const std::optional<Node>&) { Hide(name); });
 }
 
 std::optional<uint32_t> OverlayFileSystem::Folder::PlaceOf(std::string_view name) const {
@@ -64,7 +64,7 @@ void OverlayFileSystem::Folder::Reset(bool standing, uint64_t folder_device) {
   stands = standing;
   device = folder_device;
   gone.assign(listed.size(), true);
-  changed.clear();
+  changed.Clear();
 }
 
 bool OverlayFileSystem::Folder::Hide(std::string_view name) {
@@ -87,9 +87,8 @@ OverlayFileSystem::Known OverlayFileSystem::Find(std::string_view folder_path,
   if (std::optional<uint32_t> place = known.PlaceOf(name); place && !known.gone[*place]) {
     return {true, nullptr, &known.listed[*place], known.device, folder};
   }
-  auto changed = known.changed.find(name);
-  if (changed != known.changed.end()) {
-    return {true, changed->second ? &*changed->second : nullptr, nullptr, 0};
+  if (const std::optional<Node>* changed = known.changed.Find(name)) {
+    return {true, *changed ? &**changed : nullptr, nullptr, 0};
   }
   return {known.complete, nullptr, nullptr, 0};
 }
@@ -224,7 +223,7 @@ void OverlayFileSystem::Set(const std::string& path, Node node) {
 
 void OverlayFileSystem::Set(Folder& folder, std::string_view name, Node node) {
   if (folder.complete) folder.Hide(name);
-  folder.changed.insert_or_assign(std::string(name), std::move(node));
+  folder.changed.Put(name, std::move(node));
 }
 
 void OverlayFileSystem::Unset(const std::string& path) {
@@ -233,15 +232,11 @@ void OverlayFileSystem::Unset(const std::string& path) {
 
 void OverlayFileSystem::Unset(Folder& folder, std::string_view name) {
   if (folder.Hide(name)) return;
-  auto known = folder.changed.find(name);
-  // A listed folder tells that a name it lacks is none: no mark of the name
-  // is kept, as a large folder emptied would else keep one for every file.
+  // A listed folder tells that a name it lacks is none.
   if (folder.complete) {
-    if (known != folder.changed.end()) folder.changed.erase(known);
-  } else if (known != folder.changed.end()) {
-    known->second = std::nullopt;
+    folder.changed.Erase(name);
   } else {
-    folder.changed.emplace(std::string(name), std::nullopt);
+    folder.changed.Put(name, std::nullopt);
   }
 }
 
@@ -254,15 +249,14 @@ std::vector<Entry> OverlayFileSystem::ReadFolder(const std::string& folder) {
   Folder& known = FolderNamed(folder);
   if (!known.complete) known.List(disk_->ReadFolder(folder), info.device);
   std::vector<Entry> entries;
-  entries.reserve(known.listed.size() + known.changed.size());
+  entries.reserve(known.listed.size());
   for (size_t place = 0; place < known.listed.size(); ++place) {
     if (!known.gone[place]) entries.push_back(known.listed[place]);
   }
-  for (const auto& [name, node] : known.changed) {
-    if (node) {
-      entries.push_back({name, node->kind, node->is_link, node->hidden, node->system});
-    }
-  }
+  known.changed.ForEach([&](std::string_view name, const std::optional<Node>& node) {
+    if (node)
+      entries.push_back({std::string(name), node->kind, node->is_link, node->hidden, node->system});
+  });
   return entries;
 }
 

@@ -10,6 +10,7 @@
 
 #include "filesystem/file_system.h"
 #include "filesystem/folder_cache.h"
+#include "filesystem/name_table.h"
 #include "filesystem/place_table.h"
 
 namespace varnelo {
@@ -75,8 +76,8 @@ class OverlayFileSystem : public FileSystem {
     // folder, each answered once: a run looks at every file it moves.
     std::unique_ptr<Looks> looks;
     std::vector<bool> looked;  // by place in `listed`
-    PlaceTable index;          // places in `listed` by the hash of the name
-    TextMap<std::optional<Node>> changed;
+    PlaceTable index;               // places in `listed` by the hash of the name
+    NameTable<std::optional<Node>> changed;
 
     void List(std::vector<Entry> entries, uint64_t folder_device);
     // Nothing stands in the folder from now on. The listing stays, as the
