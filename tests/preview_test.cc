@@ -130,6 +130,33 @@ TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheCha
   EXPECT_EQ(Tree(folder.path()), before);
 }
 
+// A folder the simulation made holds what was moved in and not out again,
+// whatever the order, and a name moved out and back in counts once.
+TEST(OverlayFileSystemTest, AMadeFolderHoldsWhatWasMovedInAndNotOutAgain) {
+  TempFolder folder;
+  constexpr int kFiles = 600;
+  for (int i = 0; i < kFiles; ++i) PutFile(folder / ("f" + std::to_string(i)), "x");
+  OverlayFileSystem overlay(FileSystem::Default());
+  overlay.MakeFolder(folder / "made");
+  auto in = [&](int i) { return folder / ("made/f" + std::to_string(i)); };
+  auto out = [&](int i) { return folder / ("f" + std::to_string(i)); };
+  for (int i = 0; i < kFiles; ++i) ASSERT_EQ(overlay.Rename(out(i), in(i)), Outcome::kDone);
+  for (int i = 0; i < kFiles; i += 2) ASSERT_EQ(overlay.Rename(in(i), out(i)), Outcome::kDone);
+  for (int i = 0; i < kFiles; i += 4) ASSERT_EQ(overlay.Rename(out(i), in(i)), Outcome::kDone);
+  std::vector<std::string> names, wanted;
+  for (const Entry& entry : overlay.ReadFolder(folder / "made")) names.push_back(entry.name);
+  for (int i = 0; i < kFiles; ++i) {
+    const bool inside = i % 2 == 1 || i % 4 == 0;
+    if (inside) wanted.push_back("f" + std::to_string(i));
+    EXPECT_EQ(overlay.Inspect(in(i)).has_value(), inside) << i;
+    EXPECT_EQ(overlay.Inspect(out(i)).has_value(), !inside) << i;
+  }
+  std::sort(names.begin(), names.end());
+  std::sort(wanted.begin(), wanted.end());
+  EXPECT_EQ(names, wanted);
+  EXPECT_FALSE(Exists(folder / "made"));  // nor anything else on the disk
+}
+
 // A large folder's entries are looked at ahead of their asking: each is
 // answered as the disk has it, asked once or again, in any order.
 TEST(OverlayFileSystemTest, ALargeFoldersEntriesAnswerAsTheDiskHasThemAskedOnceOrAgain) {

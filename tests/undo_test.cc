@@ -201,10 +201,17 @@ TEST(LooksTest, AnswerAsInspectInAnyOrderAndFailWhereAskedFor) {
   PutFile(folder / "a.txt", "a");
   MakeFolders(folder / "d");
   FileSystem* fs = FileSystem::Default();
-  std::vector<std::string> paths = {folder / "a.txt", folder / "d", folder / "none",
-                                    folder / "a.txt/none"};
+  std::vector<std::string> paths;
+  for (int i = 0; i < 20; ++i) {  // enough for the thread to take some
+    paths.insert(paths.end(), {folder / "a.txt", folder / "d", folder / "none",
+                               folder / "a.txt/none", folder.path()});
+  }
   std::unique_ptr<FileSystem::Looks> looks = fs->MakeLooks();
-  for (const std::string& path : paths) looks->Add(path);
+  {
+    // Added while the folder is held, asked for once it is let go.
+    std::unique_ptr<FileSystem::Anchor> held = fs->WorkBelow(folder.path());
+    for (const std::string& path : paths) looks->Add(path);
+  }
   for (size_t place = paths.size(); place-- > 0;) {
     std::optional<EntryInfo> seen = looks->At(place), now = fs->Inspect(paths[place]);
     ASSERT_EQ(seen.has_value(), now.has_value()) << paths[place];
