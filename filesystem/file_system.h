@@ -165,6 +165,22 @@ class FileSystem {
   // taken when asked for; this machine's file system takes them ahead.
   // REQUIRES: the answer is let go before this object.
   virtual std::unique_ptr<Looks> MakeLooks();
+
+  // Reads of the start of many files, as ReadFile with one `limit`, given
+  // and answered as Looks are. What is answered was the file's start at some
+  // moment between its Add and this call, with the details of the file read.
+  class Reads {
+   public:
+    virtual ~Reads() = default;
+    virtual void Add(std::string path) = 0;
+    // Throws what ReadFile throws.
+    // REQUIRES: `place` was added as `path`, and is asked for once.
+    virtual FileStart At(size_t place, const std::string& path) = 0;
+  };
+  // By default each is read when asked for; this machine's file system
+  // reads them ahead.
+  // REQUIRES: the answer is let go before this object.
+  virtual std::unique_ptr<Reads> MakeReads(size_t limit);
 };
 
 // Looks taken when asked for, through `fs`'s Inspect, in the caller's thread.
@@ -183,9 +199,28 @@ inline std::unique_ptr<FileSystem::Looks> FileSystem::MakeLooks() {
   return std::make_unique<LooksWhenAsked>(this);
 }
 
+// Reads taken when asked for, through `fs`'s ReadFile, in the caller's thread.
+class ReadsWhenAsked : public FileSystem::Reads {
+ public:
+  ReadsWhenAsked(FileSystem* fs, size_t limit) : fs_(fs), limit_(limit) {}
+  void Add(std::string /*path*/) override {}
+  FileStart At(size_t /*place*/, const std::string& path) override {
+    return fs_->ReadFile(path, limit_);
+  }
+
+ private:
+  FileSystem* fs_;
+  size_t limit_;
+};
+
+inline std::unique_ptr<FileSystem::Reads> FileSystem::MakeReads(size_t limit) {
+  return std::make_unique<ReadsWhenAsked>(this, limit);
+}
+
 // Forwards every call to another instance, so that a test needs to override
-// only the operation it changes. Its looks are taken when asked for, through
-// its own Inspect, so that one overriding Inspect sees them all, in order.
+// only the operation it changes. Its looks and reads are taken when asked
+// for, through its own Inspect and ReadFile, so that one overriding those
+// sees them all, in order.
 class FileSystemWrapper : public FileSystem {
  public:
   explicit FileSystemWrapper(FileSystem* target) : target_(target) {}

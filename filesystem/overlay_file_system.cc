@@ -355,6 +355,47 @@ FileStart OverlayFileSystem::ReadFile(const std::string& path, size_t limit) {
   return start;
 }
 
+bool OverlayFileSystem::ReadsFromDisk(std::string_view path) {
+  Known known = Find(path);
+  return !known.known || (known.listed != nullptr && known.listed->kind == EntryKind::kFile &&
+                          !known.listed->is_link);
+}
+
+// The reads the disk would answer are handed to the disk's own, so that
+// they may be taken ahead; a path the simulation changed meanwhile is read
+// here when asked for.
+class OverlayFileSystem::OverlayReads : public Reads {
+ public:
+  OverlayReads(OverlayFileSystem* overlay, size_t limit)
+      : overlay_(overlay), disk_reads_(overlay->disk_->MakeReads(limit)), limit_(limit) {}
+
+  void Add(std::string path) override {
+    std::optional<size_t> disk_place;
+    if (overlay_->ReadsFromDisk(path)) {
+      disk_place = disk_added_++;
+      disk_reads_->Add(std::move(path));
+    }
+    disk_places_.push_back(disk_place);
+  }
+
+  FileStart At(size_t place, const std::string& path) override {
+    const std::optional<size_t> disk_place = disk_places_[place];
+    if (disk_place && overlay_->ReadsFromDisk(path)) return disk_reads_->At(*disk_place, path);
+    return overlay_->ReadFile(path, limit_);
+  }
+
+ private:
+  OverlayFileSystem* overlay_;
+  std::unique_ptr<Reads> disk_reads_;
+  size_t limit_;
+  std::vector<std::optional<size_t>> disk_places_;  // by place
+  size_t disk_added_ = 0;
+};
+
+std::unique_ptr<FileSystem::Reads> OverlayFileSystem::MakeReads(size_t limit) {
+  return std::make_unique<OverlayReads>(this, limit);
+}
+
 void OverlayFileSystem::SyncFolder(const std::string& folder) { FolderAt(folder); }
 
 void OverlayFileSystem::SetModificationTime(const std::string& path, struct timespec mtime) {

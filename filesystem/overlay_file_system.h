@@ -36,6 +36,7 @@ class OverlayFileSystem : public FileSystem {
   Outcome CopyFile(const std::string& from, const std::string& to) override;
   Outcome WriteFile(const std::string& path, std::string_view data) override;
   FileStart ReadFile(const std::string& path, size_t limit) override;
+  std::unique_ptr<Reads> MakeReads(size_t limit) override;
   void SyncFolder(const std::string& folder) override;
   void SetModificationTime(const std::string& path, struct timespec mtime) override;
 
@@ -76,7 +77,7 @@ class OverlayFileSystem : public FileSystem {
     // folder, each answered once: a run looks at every file it moves.
     std::unique_ptr<Looks> looks;
     std::vector<bool> looked;  // by place in `listed`
-    PlaceTable index;               // places in `listed` by the hash of the name
+    PlaceTable index;          // places in `listed` by the hash of the name
     NameTable<std::optional<Node>> changed;
 
     void List(std::vector<Entry> entries, uint64_t folder_device);
@@ -100,7 +101,12 @@ class OverlayFileSystem : public FileSystem {
     bool exists() const { return node != nullptr || listed != nullptr; }
   };
 
+  class OverlayReads;
+
   Known Find(std::string_view path);
+  // Whether reading `path` is the disk's own read of it: a file the
+  // simulation has not changed.
+  bool ReadsFromDisk(std::string_view path);
   // The disk's answer for `known`, a listed entry unchanged here, at `path`.
   std::optional<EntryInfo> LookAtListed(const Known& known, const std::string& path);
   void LookAhead(Folder& folder, std::string_view path);

@@ -12,7 +12,7 @@
 
 #include "filesystem/failure.h"
 #include "filesystem/file_system.h"
-#include "filesystem/looks_ahead.h"
+#include "filesystem/taken_ahead.h"
 
 namespace varnelo {
 namespace {
@@ -208,6 +208,21 @@ std::string ReadUpTo(int fd, size_t limit, size_t told, const std::string& path)
   return data;
 }
 
+FileStart ReadAt(Where where, const std::string& path, size_t limit) {
+  // Not blocking, so a FIFO that took a file's place cannot hang the
+  // command, and refused before a byte of it or of a device is read.
+  FileDescriptor file(
+      openat(where.folder, where.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) Fail("read " + path);
+  struct stat info;
+  if (fstat(file.get(), &info) != 0) Fail("read " + path);
+  if (!S_ISREG(info.st_mode)) {
+    throw Failure(kPathFileAccessError, "read " + path + ": not a file");
+  }
+  return {ReadUpTo(file.get(), limit, info.st_size > 0 ? info.st_size : 0, path),
+          InfoOf(where, info)};
+}
+
 // For volumes that cannot refuse to replace by themselves: a second name,
 // then the first one dropped. Where the volume has no second names either,
 // a look then a rename is the best it allows.
@@ -344,19 +359,19 @@ class PosixFileSystem : public FileSystem {
   }
 
   FileStart ReadFile(const std::string& path, size_t limit) override {
-    // Not blocking, so a FIFO that took a file's place cannot hang the
-    // command, and refused before a byte of it or of a device is read.
-    Where where = At(path);
-    FileDescriptor file(
-        openat(where.folder, where.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0) Fail("read " + path);
-    struct stat info;
-    if (fstat(file.get(), &info) != 0) Fail("read " + path);
-    if (!S_ISREG(info.st_mode)) {
-      throw Failure(kPathFileAccessError, "read " + path + ": not a file");
-    }
-    return {ReadUpTo(file.get(), limit, info.st_size > 0 ? info.st_size : 0, path),
-            InfoOf(where, info)};
+    return ReadAt(At(path), path, limit);
+  }
+
+  std::unique_ptr<Reads> MakeReads(size_t limit) override {
+    // Each start waiting holds up to `limit` bytes; a few hundred keep ahead.
+    constexpr size_t kMostAhead = 128;
+    return std::make_unique<ReadsAhead>(
+        [this, limit] {
+          return [held = std::make_shared<const HeldAgain>(held_), limit](const std::string& path) {
+            return ReadAt(held->At(path), path, limit);
+          };
+        },
+        kMostAhead);
   }
 
  private:

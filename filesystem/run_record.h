@@ -153,6 +153,8 @@ class RecordingFileSystem : public FileSystemWrapper {
   void ReplaceFile(const std::string& from, const std::string& to) override;
   Outcome CopyFile(const std::string& from, const std::string& to) override;
   Outcome WriteFile(const std::string& path, std::string_view data) override;
+  // A read changes nothing to record: the target's may be taken ahead.
+  std::unique_ptr<Reads> MakeReads(size_t limit) override { return target()->MakeReads(limit); }
 
  private:
   // Comes before every change to `path`: notes the time of the folder
