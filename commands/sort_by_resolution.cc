@@ -67,14 +67,27 @@ int32_t MeasuredPixelCount(FileOperations& fs, const File& file) {
   }
 }
 
+bool IsMeasured(const File& file) {
+  return IsPicture(ExtensionOf(file.Path())) && !StaysInPlace(file);
+}
+
+std::vector<std::string> MeasuredPaths(const std::vector<File>& files) {
+  std::vector<std::string> paths;
+  for (const File& file : files) {
+    if (IsMeasured(file)) paths.push_back(file.Path());
+  }
+  return paths;
+}
+
 void SortByResolution(CommandRun& run) {
   FileOperations& fs = run.fs;
   const std::string& lj = run.lj;
   std::vector<File> files = run.folder->Files();
+  WillMeasurePictures(fs, MeasuredPaths(files));
   int done = 0;
   for (const File& file : files) {
     run.Progress(done++, static_cast<int>(files.size()), file.Path());
-    if (!IsPicture(ExtensionOf(file.Path())) || StaysInPlace(file)) continue;
+    if (!IsMeasured(file)) continue;
     // Each picture is measured right before its move, and its class folder
     // made only when the first picture of that class arrives. Asked without
     // a trailing separator, the check also takes a plain file of the folder's name

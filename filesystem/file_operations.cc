@@ -259,7 +259,7 @@ std::string FileOperations::ReadStart(const std::string& path, size_t limit) {
   ResolvedPath entry = resolver_.Resolve(path);
   if (entry.kind != EntryKind::kFile) throw Failure(kFileNotFound, "no file " + path, path);
   try {
-    FileStart start = fs_->ReadFile(entry.path, limit);
+    FileStart start = StartOf(entry.path, limit);
     if (reading_ != nullptr && reading_->path == entry.path) reading_->Saw(start.info);
     return std::move(start.bytes);
   } catch (const Failure& failure) {
@@ -288,6 +288,32 @@ uint64_t FileOperations::Reading(const std::string& path, const std::function<ui
   uint64_t result = read();
   if (from.first && !from.mixed) keeping_->Keep(entry.path, *from.first, result);
   return result;
+}
+
+void FileOperations::WillReadStarts(std::vector<std::string> paths, size_t limit) {
+  if (keeping_ == nullptr || paths.empty()) return;
+  ahead_.emplace(fs_->MakeReads(limit), limit, std::move(paths));
+  FeedReads();
+}
+
+void FileOperations::FeedReads() {
+  constexpr size_t kWindow = 256;
+  StartsAhead& ahead = *ahead_;
+  for (; ahead.fed < ahead.paths.size() && ahead.fed < ahead.next + kWindow; ++ahead.fed) {
+    ahead.reads->Add(ahead.paths[ahead.fed]);
+  }
+}
+
+FileStart FileOperations::StartOf(const std::string& path, size_t limit) {
+  if (!ahead_ || limit != ahead_->limit) return fs_->ReadFile(path, limit);
+  StartsAhead& ahead = *ahead_;
+  // Those passed over are the files the command found gone or let be.
+  size_t place = ahead.next;
+  while (place < ahead.fed && ahead.paths[place] != path) ++place;
+  if (place == ahead.fed) return fs_->ReadFile(path, limit);
+  for (; ahead.next <= place; ++ahead.next) std::string().swap(ahead.paths[ahead.next]);
+  FeedReads();
+  return ahead.reads->At(place, path);
 }
 
 bool FileOperations::PruneFolder(const std::string& path) {

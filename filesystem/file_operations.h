@@ -171,6 +171,11 @@ class FileOperations {
   // What `read` tells of the file at `path`, or what it told of that very
   // file, unchanged since, when the preview read it.
   uint64_t Reading(const std::string& path, const std::function<uint64_t()>& read);
+  // The starts of `paths` up to `limit` bytes (as ReadStart) are about to
+  // be asked for, in this order, some perhaps not at all. A preview reads
+  // them ahead: what it reads is kept with the file's details, which the
+  // run checks before trusting it. Elsewhere each is read when asked for.
+  void WillReadStarts(std::vector<std::string> paths, size_t limit);
 
  private:
   std::string ExistingFolder(const std::string& path);
@@ -193,6 +198,9 @@ class FileOperations {
   void SweepFolder(const std::string& folder, int depth);
   bool PruneTree(const std::string& folder);
   void Forget(const ResolvedPath& entry);
+  FileStart StartOf(const std::string& path, size_t limit);
+  // Hands the reads ahead the paths up to a window past the next one.
+  void FeedReads();
 
   FileSystem* fs_;
   std::unique_ptr<FileSystem::Anchor> anchor_;  // the run's folder, held for the run
@@ -218,6 +226,16 @@ class FileOperations {
     }
   };
   ReadFrom* reading_ = nullptr;  // for the length of one Reading
+  // The starts read ahead. Their paths are handed on a window at a time
+  // and let go once passed: a large folder would else hold each twice more.
+  struct StartsAhead {
+    std::unique_ptr<FileSystem::Reads> reads;
+    size_t limit;
+    std::vector<std::string> paths;  // by place
+    size_t fed = 0;                  // the places handed to `reads`
+    size_t next = 0;                 // the first place neither asked for nor passed
+  };
+  std::optional<StartsAhead> ahead_;
 };
 
 }  // namespace varnelo

@@ -35,4 +35,8 @@ std::string GetPictureSize(FileOperations& fs, std::string path, int32_t& width,
   return "";
 }
 
+void WillMeasurePictures(FileOperations& fs, const std::vector<std::string>& paths) {
+  WillReadPictureSizes(fs, paths);
+}
+
 }  // namespace varnelo

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "filesystem/file_operations.h"
 
@@ -31,6 +32,10 @@ int32_t RoundToInt32(double value);
 // Sets `width`, then `height`, to the picture box's size for the picture at
 // `path`, each rounded as RoundToInt32 does. Answers the empty text.
 std::string GetPictureSize(FileOperations& fs, std::string path, int32_t& width, int32_t& height);
+
+// The pictures at `paths` are about to be measured, in this order, by
+// MeasurePicture or GetPictureSize: their headers may be read ahead.
+void WillMeasurePictures(FileOperations& fs, const std::vector<std::string>& paths);
 
 }  // namespace varnelo
 

@@ -34,4 +34,8 @@ PictureSize ReadPictureSize(FileOperations& fs, const std::string& path) {
   return {static_cast<int>(size >> 32), static_cast<int>(static_cast<uint32_t>(size))};
 }
 
+void WillReadPictureSizes(FileOperations& fs, const std::vector<std::string>& paths) {
+  fs.WillReadStarts(paths, kHeadReads[0]);
+}
+
 }  // namespace varnelo

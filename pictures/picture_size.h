@@ -2,6 +2,7 @@
 #define VARNELO_PICTURES_PICTURE_SIZE_H_
 
 #include <string>
+#include <vector>
 
 #include "filesystem/file_operations.h"
 
@@ -20,6 +21,10 @@ struct PictureSize {
 // unchanged (kFileNotFound when no file is there). kInvalidPicture for a
 // file that holds no picture whose size can be read.
 PictureSize ReadPictureSize(FileOperations& fs, const std::string& path);
+
+// The pictures at `paths` are about to be measured, in this order: their
+// headers may be read ahead (see FileOperations::WillReadStarts).
+void WillReadPictureSizes(FileOperations& fs, const std::vector<std::string>& paths);
 
 }  // namespace varnelo
 
