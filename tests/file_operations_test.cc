@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "filesystem/failure.h"
+#include "filesystem/kept_readings.h"
 #include "filesystem/names.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_folder.h"
@@ -378,6 +379,33 @@ TEST_F(FileOperationsTest, ReadStartReadsTheStartOfAPlainFileOnly) {
   EXPECT_GT(status.size(), 200u);
   EXPECT_NE(status.find("Name:"), std::string::npos);
 #endif
+}
+
+// A preview reads ahead the starts it is told of; those asked with another
+// limit, far past the last one asked or never told are read when asked.
+TEST_F(FileOperationsTest, StartsToldAheadAnswerAsReadStartWhicheverAreAskedFor) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 1000; ++i) {
+    paths.push_back(root_ / ("f" + std::to_string(i) + ".txt"));
+    PutFile(paths.back(), "file " + std::to_string(i));
+  }
+  PutFile(root_ / "other.txt", "other");
+  KeptReadings kept;
+  ops_.KeepReadingsIn(&kept);
+  ops_.GetFolder(root_.path()).Files();
+  ops_.WillReadStarts(paths, 100);
+  std::filesystem::remove(paths[10]);
+  for (int i = 0; i < 1000; i += i == 500 ? 400 : 1 + i % 3) {
+    const std::string expected = "file " + std::to_string(i);
+    if (i == 10) {
+      EXPECT_EQ(FailureOf([&] { ops_.ReadStart(paths[i], 100); }), kFileNotFound);
+    } else if (i % 7 == 0) {
+      EXPECT_EQ(ops_.ReadStart(paths[i], 3), expected.substr(0, 3)) << i;
+    } else {
+      EXPECT_EQ(ops_.ReadStart(paths[i], 100), expected) << i;
+    }
+    if (i == 300) EXPECT_EQ(ops_.ReadStart(root_ / "other.txt", 100), "other");
+  }
 }
 
 #ifndef _WIN32

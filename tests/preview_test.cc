@@ -132,6 +132,29 @@ TEST(OverlayFileSystemTest, AListedFolderAnswersItsEntriesAsTheyStandAfterTheCha
 
 // A folder the simulation made holds what was moved in and not out again,
 // whatever the order, and a name moved out and back in counts once.
+// The disk's reads stand only for files the simulation has not changed
+// between the read's Add and its asking.
+TEST(OverlayFileSystemTest, ReadsTakenAheadAnswerAsTheSimulationHasTheFilesWhenAskedFor) {
+  TempFolder folder;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) PutFile(folder / name, name);
+  OverlayFileSystem overlay(FileSystem::Default());
+  EXPECT_EQ(overlay.ReadFolder(folder.path()).size(), 3u);
+  EXPECT_EQ(overlay.WriteFile(folder / "new.txt", "written"), Outcome::kDone);
+  std::unique_ptr<FileSystem::Reads> reads = overlay.MakeReads(100);
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "new.txt", "none.txt"}) {
+    reads->Add(folder / name);
+  }
+  EXPECT_EQ(overlay.Rename(folder / "a.txt", folder / "moved.txt"), Outcome::kDone);
+  EXPECT_EQ(overlay.Rename(folder / "c.txt", folder / "b.txt"), Outcome::kNameTaken);
+  overlay.DeleteFile(folder / "b.txt");
+  EXPECT_EQ(overlay.Rename(folder / "c.txt", folder / "b.txt"), Outcome::kDone);
+  EXPECT_THROW(reads->At(0, folder / "a.txt"), Failure);         // moved away meanwhile
+  EXPECT_EQ(reads->At(1, folder / "b.txt").bytes, "c.txt");      // another file took its name
+  EXPECT_THROW(reads->At(2, folder / "c.txt"), Failure);         // moved away meanwhile
+  EXPECT_EQ(reads->At(3, folder / "new.txt").bytes, "written");  // never on the disk
+  EXPECT_THROW(reads->At(4, folder / "none.txt"), Failure);
+}
+
 TEST(OverlayFileSystemTest, AMadeFolderHoldsWhatWasMovedInAndNotOutAgain) {
   TempFolder folder;
   constexpr int kFiles = 600;

@@ -1,5 +1,6 @@
 // What an undo does where the folder has changed since the run, and the
-// looks taken ahead that the record and the undo rely on.
+// looks taken ahead that the record and the undo rely on, and the reads
+// taken ahead that a preview relies on.
 
 #include <gtest/gtest.h>
 
@@ -224,6 +225,38 @@ TEST(LooksTest, AnswerAsInspectInAnyOrderAndFailWhereAskedFor) {
   EXPECT_THROW(looks->At(paths.size()), Failure);
 #endif
   for (int i = 0; i < 200; ++i) looks->Add(paths[0]);  // never asked for: let go unasked
+}
+
+// Asked for in the order added but for those skipped, with many more added
+// than the thread may read ahead of the caller: none is lost to the bound.
+TEST(ReadsTest, AnswerAsReadFileInOrderAndFailWhereAskedFor) {
+  TempFolder folder;
+  PutFile(folder / "short.txt", "abc");
+  PutFile(folder / "long.txt", std::string(5000, 'x'));
+  MakeFolders(folder / "d");
+  FileSystem* fs = FileSystem::Default();
+  std::vector<std::string> paths;
+  for (int i = 0; i < 500; ++i) {
+    paths.insert(paths.end(),
+                 {folder / "short.txt", folder / "long.txt", folder / "d", folder / "none"});
+  }
+  std::unique_ptr<FileSystem::Reads> reads = fs->MakeReads(100);
+  {
+    // Added while the folder is held, asked for once it is let go.
+    std::unique_ptr<FileSystem::Anchor> held = fs->WorkBelow(folder.path());
+    for (const std::string& path : paths) reads->Add(path);
+  }
+  for (size_t place = 0; place < paths.size(); place += 1 + place % 3) {
+    const std::string& path = paths[place];
+    if (path.ends_with("short.txt") || path.ends_with("long.txt")) {
+      FileStart read = reads->At(place, path), now = fs->ReadFile(path, 100);
+      EXPECT_EQ(read.bytes, now.bytes) << place;
+      EXPECT_EQ(read.info.inode, now.info.inode) << place;
+    } else {
+      EXPECT_THROW(reads->At(place, path), Failure) << place;
+    }
+  }
+  reads->Add(folder / "short.txt");  // never asked for: let go unasked
 }
 
 }  // namespace
