@@ -142,7 +142,7 @@ Pattern MakePictures(const std::string& root, int count, int distinct, double sm
   }
   for (int i = 0; i < count; ++i) {
     const std::string& source = sources[i % distinct];
-    pattern.files.push_back({source, Numbered("photo-%04d.", i) + source.substr(8)});
+    pattern.files.push_back({source, Numbered("photo-%05d.", i) + source.substr(8)});
   }
   return pattern;
 }
