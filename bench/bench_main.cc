@@ -108,15 +108,17 @@ std::vector<Program> Programs(const std::string& job, bool with_peers) {
 }
 
 // Ours (the command alone, as every case measures it), then ours recording
-// and undoing its run (as Ctrl+Z does), then ours only previewing it (the
+// its run for an undo (as every run in the window does), then recording and
+// undoing it (as Ctrl+Z does), then ours only previewing it (the
 // confirmation answered Cancel), then ours previewing it and running it as
-// confirmed: the undo's cost is the difference of the first two. The run
-// after a preview takes what the preview read of the files, so what a
-// preview costs the user is the difference of the last and the first; the
-// third, less the start-up, is the preview alone.
+// confirmed: the undo's cost is the difference of the third and the second.
+// The run after a preview takes what the preview read of the files, so what
+// a preview costs the user is the difference of the last and the first; the
+// fourth, less the start-up, is the preview alone.
 std::vector<Program> UndoPrograms() {
   return {{"floor", {VARNELO_FLOOR}, false},
           {"varnelo", {VARNELO_DRIVE}, true, {"--no-preview"}},
+          {"recorded", {VARNELO_DRIVE}, false, {"--no-preview", "--record"}},
           {"+undo", {VARNELO_DRIVE}, false, {"--no-preview", "--undo"}, "撤销已完成!!", true},
           {"preview", {VARNELO_DRIVE}, false, {"--cancel"}, "preview\t", true},
           {"+preview", {VARNELO_DRIVE}, false, {}, "preview\t"}};
@@ -129,21 +131,36 @@ const Measured* Named(const CaseResult& result, const std::string& label) {
   return nullptr;
 }
 
-// What the undo and the preview cost against the run's own work, with the
-// most each may: the undo 1.25 times the run, the preview a quarter of it.
+// What the record, the undo and the preview cost against the run's own
+// work, with the most the undo and the preview may: the undo 1.25 times the
+// recorded run, the preview a quarter of the run.
 void PrintUndoAndPreviewCost(const CaseResult& result) {
   const Measured* run = Named(result, "varnelo");
+  const Measured* recorded = Named(result, "recorded");
   const Measured* undone = Named(result, "+undo");
   const Measured* both = Named(result, "+preview");
-  if (run == nullptr || undone == nullptr || both == nullptr || run->MedianWork() <= 0) return;
-  auto print = [&](const char* what, const char* how, double seconds, double most) {
-    double share = seconds / run->MedianWork();
-    const char* verdict = !result.Judgeable() ? "not judged" : share <= most ? "ok" : "MISS";
-    std::printf("  %s %.1f ms (%s): %.2f of the run's work, %s (target %.2f)\n", what,
-                seconds * 1e3, how, share, verdict, most);
+  if (run == nullptr || recorded == nullptr || undone == nullptr || both == nullptr ||
+      run->MedianWork() <= 0 || recorded->MedianWork() <= 0) {
+    return;
+  }
+  auto print = [&](const char* what, const char* how, double seconds, const Measured& against,
+                   double most) {
+    double share = seconds / against.MedianWork();
+    const char* verdict = most <= 0             ? ""
+                          : !result.Judgeable() ? ", not judged"
+                          : share <= most       ? ", ok"
+                                                : ", MISS";
+    std::printf("  %s %.1f ms (%s): %.2f of the %s work%s", what, seconds * 1e3, how, share,
+                &against == run ? "run's" : "recorded run's", verdict);
+    if (most > 0) std::printf(" (target %.2f)", most);
+    std::printf("\n");
   };
-  print("the undo takes", "+undo less varnelo", undone->MedianWork() - run->MedianWork(), 1.25);
-  print("the preview adds", "+preview less varnelo", both->MedianWork() - run->MedianWork(), 0.25);
+  print("the record adds", "recorded less varnelo", recorded->MedianWork() - run->MedianWork(),
+        *run, 0);
+  print("the undo takes", "+undo less recorded", undone->MedianWork() - recorded->MedianWork(),
+        *recorded, 1.25);
+  print("the preview adds", "+preview less varnelo", both->MedianWork() - run->MedianWork(), *run,
+        0.25);
 }
 
 int SortSize(const std::string& job, int wanted) {

@@ -6,7 +6,9 @@
 // With --undo, the run is then undone as Ctrl+Z in the window does it, its
 // question answered OK, and its boxes printed the same way. With
 // --no-preview the confirmation is answered without working out the preview,
-// so that the command's own cost can be measured apart from it.
+// so that the command's own cost can be measured apart from it. With
+// --record the run is recorded for an undo, as every run in the window is,
+// and left as it is: the cost an undo is measured against.
 // Exit status 0 whenever the command ran, whatever it reported.
 
 #include <cstdio>
@@ -76,15 +78,16 @@ class PrintingHost : public AnsweringHost {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: varnelo-drive COMMAND FOLDER [--cancel] [--undo] [--no-preview]\ncommands:");
+               "usage: varnelo-drive COMMAND FOLDER [--cancel] [--undo] [--no-preview] "
+               "[--record]\ncommands:");
   for (const Command* command : AllCommands()) std::fprintf(stderr, " %s", command->name);
   std::fprintf(stderr, "\n");
   return 2;
 }
 
 int Main(int argc, char** argv) {
-  if (argc < 3 || argc > 6) return Usage();
-  bool cancel = false, undo = false, previews = true;
+  if (argc < 3 || argc > 7) return Usage();
+  bool cancel = false, undo = false, previews = true, record = false;
   for (int i = 3; i < argc; ++i) {
     std::string_view option = argv[i];
     if (option == "--cancel" && !cancel && !undo) {
@@ -93,6 +96,8 @@ int Main(int argc, char** argv) {
       undo = true;
     } else if (option == "--no-preview" && previews) {
       previews = false;
+    } else if (option == "--record" && !record) {
+      record = true;
     } else {
       return Usage();
     }
@@ -104,7 +109,7 @@ int Main(int argc, char** argv) {
   }
   History history;
   PrintingHost host(argv[2], !cancel, previews);
-  RunCommand(*command, host, FileSystem::Default(), undo ? &history : nullptr);
+  RunCommand(*command, host, FileSystem::Default(), undo || record ? &history : nullptr);
   if (undo) {
     PrintingHost undoing(argv[2], true);
     UndoLatest(history, undoing, FileSystem::Default());

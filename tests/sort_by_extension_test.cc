@@ -251,6 +251,10 @@ TEST_F(SortByExtensionTest, TheDriverPrintsEveryBox) {
                 "box\t\t操作已完成!!\n"
                 "box\t请选择\t确认撤销上一次操作？\n"
                 "box\t\t撤销已完成!!\n");
+  // Recorded and left: the files stay sorted.
+  EXPECT_EQ(Drive("extension '" + root_.path() + "' --no-preview --record"),
+            "0:" + confirm + "box\t\t操作已完成!!\n");
+  EXPECT_TRUE(testing::Exists(root_ / "jpg/a.jpg"));
   EXPECT_TRUE(Drive("extension /tmp --cancel --cancel").starts_with("2:"));
   EXPECT_TRUE(Drive("nonsense /tmp").starts_with("2:"));
 }
