@@ -292,7 +292,7 @@ uint64_t FileOperations::Reading(const std::string& path, const std::function<ui
 
 void FileOperations::WillReadStarts(std::vector<std::string> paths, size_t limit) {
   if (keeping_ == nullptr || paths.empty()) return;
-  ahead_.emplace(fs_->MakeReads(limit), limit, std::move(paths));
+  ahead_.emplace(StartsAhead{fs_->MakeReads(limit), limit, std::move(paths)});
   FeedReads();
 }
 
