@@ -404,7 +404,9 @@ TEST_F(FileOperationsTest, StartsToldAheadAnswerAsReadStartWhicheverAreAskedFor)
     } else {
       EXPECT_EQ(ops_.ReadStart(paths[i], 100), expected) << i;
     }
-    if (i == 300) EXPECT_EQ(ops_.ReadStart(root_ / "other.txt", 100), "other");
+    if (i == 300) {
+      EXPECT_EQ(ops_.ReadStart(root_ / "other.txt", 100), "other");
+    }
   }
 }
 
