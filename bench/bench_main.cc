@@ -143,24 +143,20 @@ void PrintUndoAndPreviewCost(const CaseResult& result) {
       run->MedianWork() <= 0 || recorded->MedianWork() <= 0) {
     return;
   }
-  auto print = [&](const char* what, const char* how, double seconds, const Measured& against,
-                   double most) {
+  std::printf("  the record adds %.1f ms (recorded less varnelo): %.2f of the run's work\n",
+              (recorded->MedianWork() - run->MedianWork()) * 1e3,
+              recorded->MedianWork() / run->MedianWork() - 1);
+  auto judge = [&](const char* what, const char* how, double seconds, const Measured& against,
+                   const char* whose, double most) {
     double share = seconds / against.MedianWork();
-    const char* verdict = most <= 0             ? ""
-                          : !result.Judgeable() ? ", not judged"
-                          : share <= most       ? ", ok"
-                                                : ", MISS";
-    std::printf("  %s %.1f ms (%s): %.2f of the %s work%s", what, seconds * 1e3, how, share,
-                &against == run ? "run's" : "recorded run's", verdict);
-    if (most > 0) std::printf(" (target %.2f)", most);
-    std::printf("\n");
+    const char* verdict = !result.Judgeable() ? "not judged" : share <= most ? "ok" : "MISS";
+    std::printf("  %s %.1f ms (%s): %.2f of the %s work, %s (target %.2f)\n", what, seconds * 1e3,
+                how, share, whose, verdict, most);
   };
-  print("the record adds", "recorded less varnelo", recorded->MedianWork() - run->MedianWork(),
-        *run, 0);
-  print("the undo takes", "+undo less recorded", undone->MedianWork() - recorded->MedianWork(),
-        *recorded, 1.25);
-  print("the preview adds", "+preview less varnelo", both->MedianWork() - run->MedianWork(), *run,
-        0.25);
+  judge("the undo takes", "+undo less recorded", undone->MedianWork() - recorded->MedianWork(),
+        *recorded, "recorded run's", 1.25);
+  judge("the preview adds", "+preview less varnelo", both->MedianWork() - run->MedianWork(), *run,
+        "run's", 0.25);
 }
 
 int SortSize(const std::string& job, int wanted) {
