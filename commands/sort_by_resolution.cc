@@ -71,19 +71,11 @@ bool IsMeasured(const File& file) {
   return IsPicture(ExtensionOf(file.Path())) && !StaysInPlace(file);
 }
 
-std::vector<std::string> MeasuredPaths(const std::vector<File>& files) {
-  std::vector<std::string> paths;
-  for (const File& file : files) {
-    if (IsMeasured(file)) paths.push_back(file.Path());
-  }
-  return paths;
-}
-
 void SortByResolution(CommandRun& run) {
   FileOperations& fs = run.fs;
   const std::string& lj = run.lj;
   std::vector<File> files = run.folder->Files();
-  WillMeasurePictures(fs, MeasuredPaths(files));
+  WillMeasurePictures(fs, files, IsMeasured);
   int done = 0;
   for (const File& file : files) {
     run.Progress(done++, static_cast<int>(files.size()), file.Path());

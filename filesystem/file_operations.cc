@@ -290,8 +290,14 @@ uint64_t FileOperations::Reading(const std::string& path, const std::function<ui
   return result;
 }
 
-void FileOperations::WillReadStarts(std::vector<std::string> paths, size_t limit) {
-  if (keeping_ == nullptr || paths.empty()) return;
+void FileOperations::WillReadStarts(const std::vector<File>& files,
+                                    const std::function<bool(const File&)>& told, size_t limit) {
+  if (keeping_ == nullptr) return;
+  std::vector<std::string> paths;
+  for (const File& file : files) {
+    if (told(file)) paths.push_back(file.Path());
+  }
+  if (paths.empty()) return;
   ahead_.emplace(StartsAhead{fs_->MakeReads(limit), limit, std::move(paths)});
   FeedReads();
 }

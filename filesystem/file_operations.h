@@ -171,11 +171,13 @@ class FileOperations {
   // What `read` tells of the file at `path`, or what it told of that very
   // file, unchanged since, when the preview read it.
   uint64_t Reading(const std::string& path, const std::function<uint64_t()>& read);
-  // The starts of `paths` up to `limit` bytes (as ReadStart) are about to
-  // be asked for, in this order, some perhaps not at all. A preview reads
-  // them ahead: what it reads is kept with the file's details, which the
-  // run checks before trusting it. Elsewhere each is read when asked for.
-  void WillReadStarts(std::vector<std::string> paths, size_t limit);
+  // The starts of those of `files` that `told` picks, up to `limit` bytes
+  // (as ReadStart), are about to be asked for, in this order, some perhaps
+  // not at all. A preview reads them ahead: what it reads is kept with the
+  // file's details, which the run checks before trusting it. Elsewhere
+  // each is read when asked for, and nothing is done here.
+  void WillReadStarts(const std::vector<File>& files, const std::function<bool(const File&)>& told,
+                      size_t limit);
 
  private:
   std::string ExistingFolder(const std::string& path);

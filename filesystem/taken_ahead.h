@@ -102,9 +102,9 @@ class TakenAhead {
       while (reached_ < slots_.size()) {
         // Right behind the caller, or just ahead, the two would meet at
         // every place: the thread leaves it a batch to take itself instead.
-        if (most_ahead_ != kUnbounded &&
-            reached_ < asked_.load(std::memory_order_acquire) + kNear) {
-          reached_ = std::min(slots_.size(), asked_.load(std::memory_order_acquire) + kBatch);
+        if (const size_t asked = asked_.load(std::memory_order_acquire);
+            most_ahead_ != kUnbounded && reached_ < asked + kNear) {
+          reached_ = std::min(slots_.size(), asked + kBatch);
           continue;
         }
         const size_t place = reached_++;

@@ -35,8 +35,9 @@ std::string GetPictureSize(FileOperations& fs, std::string path, int32_t& width,
   return "";
 }
 
-void WillMeasurePictures(FileOperations& fs, const std::vector<std::string>& paths) {
-  WillReadPictureSizes(fs, paths);
+void WillMeasurePictures(FileOperations& fs, const std::vector<File>& files,
+                         const std::function<bool(const File&)>& measured) {
+  WillReadPictureSizes(fs, files, measured);
 }
 
 }  // namespace varnelo

@@ -2,6 +2,7 @@
 #define VARNELO_PICTURES_PICTURE_PROBE_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,10 @@ int32_t RoundToInt32(double value);
 // `path`, each rounded as RoundToInt32 does. Answers the empty text.
 std::string GetPictureSize(FileOperations& fs, std::string path, int32_t& width, int32_t& height);
 
-// The pictures at `paths` are about to be measured, in this order, by
-// MeasurePicture or GetPictureSize: their headers may be read ahead.
-void WillMeasurePictures(FileOperations& fs, const std::vector<std::string>& paths);
+// Those of `files` that `measured` picks are about to be measured, in this
+// order, by MeasurePicture or GetPictureSize: their headers may be read ahead.
+void WillMeasurePictures(FileOperations& fs, const std::vector<File>& files,
+                         const std::function<bool(const File&)>& measured);
 
 }  // namespace varnelo
 

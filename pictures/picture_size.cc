@@ -34,8 +34,9 @@ PictureSize ReadPictureSize(FileOperations& fs, const std::string& path) {
   return {static_cast<int>(size >> 32), static_cast<int>(static_cast<uint32_t>(size))};
 }
 
-void WillReadPictureSizes(FileOperations& fs, const std::vector<std::string>& paths) {
-  fs.WillReadStarts(paths, kHeadReads[0]);
+void WillReadPictureSizes(FileOperations& fs, const std::vector<File>& files,
+                          const std::function<bool(const File&)>& measured) {
+  fs.WillReadStarts(files, measured, kHeadReads[0]);
 }
 
 }  // namespace varnelo

@@ -1,6 +1,7 @@
 #ifndef VARNELO_PICTURES_PICTURE_SIZE_H_
 #define VARNELO_PICTURES_PICTURE_SIZE_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,10 @@ struct PictureSize {
 // file that holds no picture whose size can be read.
 PictureSize ReadPictureSize(FileOperations& fs, const std::string& path);
 
-// The pictures at `paths` are about to be measured, in this order: their
-// headers may be read ahead (see FileOperations::WillReadStarts).
-void WillReadPictureSizes(FileOperations& fs, const std::vector<std::string>& paths);
+// Those of `files` that `measured` picks are about to be measured, in this
+// order: their headers may be read ahead (see FileOperations::WillReadStarts).
+void WillReadPictureSizes(FileOperations& fs, const std::vector<File>& files,
+                          const std::function<bool(const File&)>& measured);
 
 }  // namespace varnelo
 

@@ -393,7 +393,11 @@ TEST_F(FileOperationsTest, StartsToldAheadAnswerAsReadStartWhicheverAreAskedFor)
   KeptReadings kept;
   ops_.KeepReadingsIn(&kept);
   ops_.GetFolder(root_.path()).Files();
-  ops_.WillReadStarts(paths, 100);
+  std::vector<File> files;
+  for (const std::string& path : paths) files.push_back({path});
+  files.push_back({root_ / "other.txt"});
+  ops_.WillReadStarts(
+      files, [](const File& file) { return !file.Path().ends_with("other.txt"); }, 100);
   std::filesystem::remove(paths[10]);
   for (int i = 0; i < 1000; i += i == 500 ? 400 : 1 + i % 3) {
     const std::string expected = "file " + std::to_string(i);
