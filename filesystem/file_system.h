@@ -145,6 +145,7 @@ class FileSystem {
 
   // Looks at many paths, given one by one, each answered once by its place
   // (the number of paths given before it), all on the thread that made it.
+  // Asked for in about the order given, some skipped, they cost least.
   class Looks {
    public:
     virtual ~Looks() = default;

@@ -41,7 +41,8 @@ struct SortKey {
 };
 
 // `places` in listing order.
-void PutInListingOrder(const std::vector<CachedEntry>& entries, std::vector<uint32_t>& places) {
+void PutPlacesInListingOrder(const std::vector<CachedEntry>& entries,
+                             std::vector<uint32_t>& places) {
   std::vector<SortKey> keys;
   keys.reserve(places.size());
   for (uint32_t place : places)
@@ -50,20 +51,38 @@ void PutInListingOrder(const std::vector<CachedEntry>& entries, std::vector<uint
   for (size_t i = 0; i < keys.size(); ++i) places[i] = keys[i].place;
 }
 
+// The places of `entries`, whose folded names are `keys`, in listing order.
+// A listing the overlay has put in order already costs one pass.
+std::vector<SortKey> InListingOrder(const std::vector<Entry>& entries,
+                                    const std::vector<std::string>& keys) {
+  std::vector<SortKey> sorted;
+  sorted.reserve(entries.size());
+  for (uint32_t i = 0; i < entries.size(); ++i) sorted.emplace_back(keys[i], entries[i].name, i);
+  if (!std::is_sorted(sorted.begin(), sorted.end())) std::sort(sorted.begin(), sorted.end());
+  return sorted;
+}
+
+std::vector<std::string> FoldedNames(const std::vector<Entry>& entries) {
+  std::vector<std::string> keys;
+  keys.reserve(entries.size());
+  for (const Entry& entry : entries) keys.push_back(FoldCase(entry.name));
+  return keys;
+}
+
 }  // namespace
 
+void PutInListingOrder(std::vector<Entry>& entries) {
+  std::vector<std::string> keys = FoldedNames(entries);
+  std::vector<SortKey> sorted = InListingOrder(entries, keys);
+  std::vector<Entry> ordered;
+  ordered.reserve(entries.size());
+  for (const SortKey& key : sorted) ordered.push_back(std::move(entries[key.place]));
+  entries = std::move(ordered);
+}
+
 FolderListing::FolderListing(std::vector<Entry> entries) {
-  std::vector<std::string> keys;
-  std::vector<uint32_t> order(entries.size());
-  keys.reserve(entries.size());
-  for (uint32_t i = 0; i < entries.size(); ++i) {
-    keys.push_back(FoldCase(entries[i].name));
-    order[i] = i;
-  }
-  std::vector<SortKey> sort_keys;
-  sort_keys.reserve(entries.size());
-  for (uint32_t i : order) sort_keys.emplace_back(keys[i], entries[i].name, i);
-  std::sort(sort_keys.begin(), sort_keys.end());
+  std::vector<std::string> keys = FoldedNames(entries);
+  std::vector<SortKey> sort_keys = InListingOrder(entries, keys);
   // Kept in the order the commands walk them, the entries and their index
   // lie side by side in memory as they are asked for.
   // Room to spare for the folders a sort makes in a large folder: the first
@@ -91,7 +110,7 @@ FolderListing::Range FolderListing::Entries() {
   if (removed_) std::erase_if(order_, is_gone);
   if (!added_.empty()) {
     std::erase_if(added_, is_gone);
-    PutInListingOrder(entries_, added_);
+    PutPlacesInListingOrder(entries_, added_);
     size_t kept = order_.size();
     order_.insert(order_.end(), added_.begin(), added_.end());
     std::inplace_merge(order_.begin(), order_.begin() + kept, order_.end(), in_order);

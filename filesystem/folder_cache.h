@@ -114,6 +114,9 @@ class FolderListing {
   TextMap<int> next_number_;  // only names numbered past 1
 };
 
+// `entries` in listing order: a listing made of them finds them so.
+void PutInListingOrder(std::vector<Entry>& entries);
+
 // The listings of the folders one run has read, by folder path as the
 // resolver spells it. It lives as long as the run's file operations.
 class FolderCache {

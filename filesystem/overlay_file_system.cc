@@ -35,6 +35,8 @@ std::unique_ptr<FileSystem::Anchor> OverlayFileSystem::WorkBelow(const std::stri
 }
 
 void OverlayFileSystem::Folder::List(std::vector<Entry> entries, uint64_t folder_device) {
+  // In the order a run walks them: the looks taken ahead are asked for so.
+  PutInListingOrder(entries);
   listed = std::move(entries);
   gone.assign(listed.size(), false);
   index.Reserve(listed.size());

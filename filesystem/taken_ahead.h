@@ -23,8 +23,9 @@ namespace varnelo {
 
 // Answers about paths taken on a thread of its own, in the order the paths
 // were added, so that a caller busy with changes finds each answer waiting.
-// A place asked for before the thread came to it is answered by the caller
-// there and then.
+// The caller asks for them in about that order, some skipped; a place asked
+// for before the thread came to it is answered by the caller there and then,
+// so any order is answered right, if slower.
 // REQUIRES: Add and At are called from one thread.
 template <typename Answer>
 class TakenAhead {
@@ -36,9 +37,8 @@ class TakenAhead {
   using MakeTake = std::function<Take()>;
   static constexpr size_t kUnbounded = std::numeric_limits<size_t>::max();
 
-  // With `most_ahead` bounded, the places are asked for in the order added
-  // (some may be skipped), and the thread takes none `most_ahead` or more
-  // past the last one asked for, so that large answers waiting are bounded.
+  // The thread takes no place `most_ahead` or more past the last one asked
+  // for, so that large answers waiting are bounded.
   TakenAhead(MakeTake make_take, size_t most_ahead)
       : make_take_(std::move(make_take)), most_ahead_(most_ahead) {
     try {
@@ -57,7 +57,7 @@ class TakenAhead {
 
   // REQUIRES: `place` was added, and is asked for once.
   Answer At(size_t place) {
-    if (most_ahead_ != kUnbounded) Tell(place);
+    Tell(place);
     // Unlocked: the slots grow only in Add, on this same thread, and the
     // thread taking answers ahead only reads them.
     Slot* slot = &slots_[place];
@@ -102,8 +102,7 @@ class TakenAhead {
       while (reached_ < slots_.size()) {
         // Right behind the caller, or just ahead, the two would meet at
         // every place: the thread leaves it a batch to take itself instead.
-        if (const size_t asked = asked_.load(std::memory_order_acquire);
-            most_ahead_ != kUnbounded && reached_ < asked + kNear) {
+        if (const size_t asked = asked_.load(std::memory_order_acquire); reached_ < asked + kNear) {
           reached_ = std::min(slots_.size(), asked + kBatch);
           continue;
         }

@@ -203,7 +203,7 @@ TEST(LooksTest, AnswerAsInspectInAnyOrderAndFailWhereAskedFor) {
   MakeFolders(folder / "d");
   FileSystem* fs = FileSystem::Default();
   std::vector<std::string> paths;
-  for (int i = 0; i < 20; ++i) {  // enough for the thread to take some
+  for (int i = 0; i < 60; ++i) {  // enough for the thread to take some, and to jump
     paths.insert(paths.end(), {folder / "a.txt", folder / "d", folder / "none",
                                folder / "a.txt/none", folder.path()});
   }
@@ -213,7 +213,14 @@ TEST(LooksTest, AnswerAsInspectInAnyOrderAndFailWhereAskedFor) {
     std::unique_ptr<FileSystem::Anchor> held = fs->WorkBelow(folder.path());
     for (const std::string& path : paths) looks->Add(path);
   }
-  for (size_t place = paths.size(); place-- > 0;) {
+  // Every other one in order, as a run asks, then the rest backwards.
+  std::vector<size_t> order;
+  for (size_t place = 0; place < paths.size(); place += 2) order.push_back(place);
+  for (size_t place = paths.size() - paths.size() % 2; place > 1; place -= 2) {
+    order.push_back(place - 1);
+  }
+  ASSERT_EQ(order.size(), paths.size());
+  for (size_t place : order) {
     std::optional<EntryInfo> seen = looks->At(place), now = fs->Inspect(paths[place]);
     ASSERT_EQ(seen.has_value(), now.has_value()) << paths[place];
     if (!seen) continue;
