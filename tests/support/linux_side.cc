@@ -4,6 +4,7 @@
 
 #include "filesystem/win32.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/windows_process.h"
 
 namespace varnelo::testing {
 namespace {
@@ -56,11 +57,8 @@ void RunOnLinuxSide(const std::vector<std::string>& command) {
                       Quoted(WideFromUtf8(LinuxPathOf(mark)));
   for (const std::string& argument : command) line += L' ' + Quoted(WideFromUtf8(argument));
   STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process;
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    throw std::runtime_error("cannot start " + command.front() + " on the Linux side");
-  }
+  PROCESS_INFORMATION process =
+      StartProcess(line, startup, false, command.front() + " on the Linux side");
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   for (int waited = 0; !Exists(mark); waited += 5) {

@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include "filesystem/win32.h"
+#include "tests/support/windows_process.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -81,14 +82,16 @@ DriverProcess::DriverProcess(const std::vector<std::string>& arguments) {
   startup.hStdOutput = write_end;
   startup.hStdError = nowhere;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                &startup, &process_);
+  try {
+    process_ = testing::StartProcess(line, startup, true, "the driver");
+  } catch (...) {
+    CloseHandle(write_end);
+    CloseHandle(nowhere);
+    CloseHandle(output_);
+    throw;
+  }
   CloseHandle(write_end);
   CloseHandle(nowhere);
-  if (!started) {
-    CloseHandle(output_);
-    throw std::runtime_error("cannot start the driver");
-  }
 }
 
 DriverProcess::~DriverProcess() {

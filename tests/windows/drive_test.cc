@@ -5,6 +5,7 @@
 #include "filesystem/win32.h"
 #include "tests/support/plain_pictures.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/windows_process.h"
 
 namespace varnelo {
 namespace {
@@ -32,9 +33,12 @@ Ran Drive(const std::vector<std::string>& arguments) {
   startup.hStdOutput = startup.hStdError = write_end;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process;
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    throw std::runtime_error("cannot start the driver");
+  try {
+    process = testing::StartProcess(line, startup, true, "the driver");
+  } catch (...) {
+    CloseHandle(read_end);
+    CloseHandle(write_end);
+    throw;
   }
   CloseHandle(write_end);
   Ran ran{0, ""};
