@@ -11,12 +11,12 @@ PROCESS_INFORMATION StartProcess(std::wstring line, const STARTUPINFOW& startup,
   PROCESS_INFORMATION process = {};
   DWORD error = 0;
   for (int start = 1; start <= kStarts; ++start) {
+    if (start > 1) Sleep(100 * (start - 1));
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit_handles, 0, nullptr, nullptr,
                        &info, &process)) {
       return process;
     }
     error = GetLastError();
-    Sleep(100 * start);
   }
   throw std::runtime_error("cannot start " + what + " (error " + std::to_string(error) + ", " +
                            std::to_string(kStarts) + " starts)");
